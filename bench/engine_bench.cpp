@@ -1,0 +1,117 @@
+// The engine against the plain baseline, in one run: presentations and evaluations per second.
+#include <benchmark/benchmark.h>
+
+#include <vector>
+
+#include "baseline_engine.h"
+#include "units/nnet.h"
+#include "units/random.h"
+
+namespace {
+
+const char* const Structures[] = {"2:10:2", "2:100:2", "2:5:5:5:2"};
+
+// 400 fixed points in the square with a circle's classes.
+struct Samples {
+    std::vector<float> x, y;
+    std::vector<int> c;
+    Samples() {
+        kestro::SetRandomSeed(42);
+        for (int p = 0; p < 400; ++p) {
+            x.push_back(kestro::RandomUniform(-1, 1));
+            y.push_back(kestro::RandomUniform(-1, 1));
+            c.push_back(x.back() * x.back() + y.back() * y.back() < 0.5f ? 1 : 0);
+        }
+    }
+};
+const Samples samples;
+
+void Setup(const benchmark::State& state) {
+    kestro::SetRandomSeed(1);
+    kestro::BuildNetwork(Structures[state.range(0)]);
+    kestro::RandomizeWeights(0.1f, 0.5f);
+    baseline::BuildNetwork(Structures[state.range(0)], 1);
+}
+
+void TrainEngine(benchmark::State& state) {
+    Setup(state);
+    size_t p = 0;
+    for (auto _ : state) {
+        benchmark::DoNotOptimize(
+            kestro::TrainSample(samples.c[p], samples.x[p], samples.y[p], 0.05f, 0.7f));
+        p = p + 1 == samples.x.size() ? 0 : p + 1;
+    }
+    state.SetItemsProcessed(state.iterations());
+    state.SetLabel(Structures[state.range(0)]);
+}
+
+void TrainBaseline(benchmark::State& state) {
+    Setup(state);
+    size_t p = 0;
+    for (auto _ : state) {
+        benchmark::DoNotOptimize(
+            baseline::TrainSample(samples.c[p], samples.x[p], samples.y[p], 0.05f, 0.7f));
+        p = p + 1 == samples.x.size() ? 0 : p + 1;
+    }
+    state.SetItemsProcessed(state.iterations());
+    state.SetLabel(Structures[state.range(0)]);
+}
+
+void EvaluateEngine(benchmark::State& state) {
+    Setup(state);
+    size_t p = 0;
+    float maxOutput;
+    for (auto _ : state) {
+        benchmark::DoNotOptimize(kestro::Evaluate(samples.x[p], samples.y[p], maxOutput));
+        p = p + 1 == samples.x.size() ? 0 : p + 1;
+    }
+    state.SetItemsProcessed(state.iterations());
+    state.SetLabel(Structures[state.range(0)]);
+}
+
+void EvaluateBaseline(benchmark::State& state) {
+    Setup(state);
+    size_t p = 0;
+    float maxOutput;
+    for (auto _ : state) {
+        benchmark::DoNotOptimize(baseline::Evaluate(samples.x[p], samples.y[p], maxOutput));
+        p = p + 1 == samples.x.size() ? 0 : p + 1;
+    }
+    state.SetItemsProcessed(state.iterations());
+    state.SetLabel(Structures[state.range(0)]);
+}
+
+// Many points at once: one 400 x 400 raster of cells, as the views evaluate it.
+void EvaluateBatchEngine(benchmark::State& state) {
+    Setup(state);
+    const int side = 400;
+    std::vector<float> xs, ys, maxOutputs(side * side);
+    std::vector<int32_t> winners(side * side);
+    for (int px = 0; px < side; ++px)
+        for (int py = 0; py < side; ++py) {
+            xs.push_back(static_cast<float>((px / double(side) - 0.5) * 2));
+            ys.push_back(static_cast<float>((0.5 - py / double(side)) * 2));
+        }
+    kestro::PointBatch batch;
+    batch.x = xs.data();
+    batch.y = ys.data();
+    batch.count = side * side;
+    batch.winners = winners.data();
+    batch.maxOutputs = maxOutputs.data();
+    for (auto _ : state) {
+        kestro::EvaluateBatch(batch);
+        benchmark::ClobberMemory();
+    }
+    state.SetItemsProcessed(state.iterations() * batch.count);
+    state.SetLabel(Structures[state.range(0)]);
+}
+
+}  // namespace
+
+BENCHMARK(TrainBaseline)->DenseRange(0, 2);
+BENCHMARK(TrainEngine)->DenseRange(0, 2);
+BENCHMARK(EvaluateBaseline)->DenseRange(0, 2);
+BENCHMARK(EvaluateEngine)->DenseRange(0, 2);
+BENCHMARK(EvaluateBatchEngine)->DenseRange(0, 2)->Unit(benchmark::kMillisecond);
+
+BENCHMARK_MAIN();

@@ -1,0 +1,33 @@
+// Internal kernels of the network engine: the correctly rounded activation and the vector paths.
+#pragma once
+
+#include <cstdint>
+
+#include "units/nnet.h"
+
+namespace kestro {
+
+// The float nearest to tanh(s / 2): a double kernel accurate to a few ulps, with the rare results
+// near a midpoint between two floats decided in long double.
+float ActivationScalar(float s);
+
+// Whether this processor has AVX2 and FMA.
+bool CpuHasVectorPaths();
+
+// outputs[k] = ActivationScalar(sums[k]), four lanes at a time; requires CpuHasVectorPaths().
+void ActivationManyVector(const float* sums, float* outputs, int count);
+
+// What the batch evaluation reads of the network.
+struct BatchNetworkView {
+    const LayerInfo* layers;
+    int32_t layerCount;
+    const int32_t* weightBase;
+    const float* bias;
+    const float* weight;
+};
+
+// EvaluateBatch with eight points per vector; requires CpuHasVectorPaths() and a non-empty
+// network. Does not change the network.
+void EvaluateBatchVector(const BatchNetworkView& net, const PointBatch& batch);
+
+}  // namespace kestro

@@ -1,0 +1,528 @@
+#include "units/nnet.h"
+
+#include <algorithm>
+#include <cmath>
+#include <cstring>
+
+#include "units/activation.h"
+#include "units/errors.h"
+#include "units/random.h"
+#include "units/uu.h"
+
+namespace kestro {
+
+namespace {
+
+// The one network. Layer k >= 1 keeps its incoming weights as a matrix [t][i]: t is the position
+// in the incoming list (source Layer(k - 1).last - t), i the neuron's index within layer k. Each
+// weight is the one connection that both the target's incoming list and the source's outgoing
+// list refer to.
+struct NetworkState {
+    LayerInfo layers[MaxLayers];
+    int32_t layerCount;
+    int32_t total;
+    int32_t weightBase[MaxLayers];
+    int32_t weightTotal;
+    int32_t layerOf[MaxNeurons];
+    float bias[MaxNeurons];
+    float previousBias[MaxNeurons];
+    float delta[MaxNeurons];
+    float output[MaxNeurons];
+    float weight[MaxConnections];
+    float previousWeight[MaxConnections];
+};
+
+NetworkState net{};
+bool vectorPathsEnabled = CpuHasVectorPaths();
+
+const float ActivationGain = 1.0f;
+
+// Index of the weight of entry t of neuron i's incoming list (i in layer k >= 1).
+inline int WeightIndex(int k, int i, int t) {
+    const LayerInfo& L = net.layers[k];
+    return net.weightBase[k] + t * L.count + (i - L.first);
+}
+
+void CheckNeuron(int32_t i) {
+    KESTRO_ASSERT(i >= 0);
+    KESTRO_ASSERT(i < net.total);
+}
+
+// v_new = v + 2 ni delta x + alpha (v - p), in double; then p = v and v = v_new.
+inline void UpdateValue(float& v, float& p, double twoNiDelta, double x, double alpha) {
+    const double old = v;
+    const double updated = old + twoNiDelta * x + alpha * (old - static_cast<double>(p));
+    p = v;
+    v = static_cast<float>(updated);
+}
+
+}  // namespace
+
+int32_t LayerCount() {
+    return net.layerCount;
+}
+
+int32_t LayerSize(int32_t i) {
+    if (i < 0)
+        return net.total;
+    if (i >= net.layerCount)
+        return 0;
+    return net.layers[i].count;
+}
+
+const LayerInfo& Layer(int32_t i) {
+    KESTRO_ASSERT(i >= 0 && i < net.layerCount);
+    return net.layers[i];
+}
+
+void ClearNetwork() {
+    std::memset(static_cast<void*>(&net), 0, sizeof net);
+}
+
+float RandomUniform(float lo, float hi) {
+    const int32_t k = RandomInt(8001);
+    return static_cast<float>(static_cast<double>(lo) +
+                              (static_cast<double>(hi) - static_cast<double>(lo)) * k / 8000.0);
+}
+
+void AddLayer(int32_t n, float biasRange, float weightRange) {
+    KESTRO_ASSERT(n > 0);
+    KESTRO_ASSERT(net.layerCount >= 0);
+    KESTRO_ASSERT(net.layerCount < MaxLayers);
+    const int k = net.layerCount;
+    const int first = k == 0 ? 0 : net.layers[k - 1].last + 1;
+    const int previousCount = k == 0 ? 0 : net.layers[k - 1].count;
+    KESTRO_ASSERT(first + n <= MaxNeurons);
+    KESTRO_ASSERT(net.weightTotal + n * previousCount <= MaxConnections);
+
+    net.layerCount = k + 1;
+    net.layers[k] = {n, first, first + n - 1};
+    net.weightBase[k] = net.weightTotal;
+    net.weightTotal += n * previousCount;
+    for (int i = first; i <= first + n - 1; ++i) {
+        net.layerOf[i] = k;
+        net.bias[i] = RandomUniform(-biasRange, biasRange);
+        net.previousBias[i] = net.bias[i];
+        net.delta[i] = 0;
+        net.output[i] = 0;
+        // Sources are drawn in ascending order; each new entry goes to the front of the list,
+        // so the source j ends up at list position last(k - 1) - j.
+        for (int t = previousCount - 1; t >= 0; --t) {
+            const int w = WeightIndex(k, i, t);
+            net.weight[w] = RandomUniform(-weightRange, weightRange);
+            net.previousWeight[w] = net.weight[w];
+        }
+    }
+    net.total = first + n;
+}
+
+void RandomizeWeights(float biasRange, float weightRange) {
+    for (int i = 0; i < net.total; ++i) {
+        net.bias[i] = RandomUniform(-biasRange, biasRange);
+        net.previousBias[i] = net.bias[i];
+        net.delta[i] = 0;
+        net.output[i] = 0;
+        const int k = net.layerOf[i];
+        const int sources = k == 0 ? 0 : net.layers[k - 1].count;
+        for (int t = 0; t < sources; ++t) {
+            const int w = WeightIndex(k, i, t);
+            net.weight[w] = RandomUniform(-weightRange, weightRange);
+            net.previousWeight[w] = net.weight[w];
+        }
+    }
+}
+
+void BuildNetwork(std::string_view text) {
+    ClearNetwork();
+    int pos = 1;
+    int32_t n = ReadNumber(text, pos);
+    while (n > 0) {
+        const int previous = net.layerCount == 0 ? 0 : net.layers[net.layerCount - 1].count;
+        const bool fits = net.layerCount < MaxLayers && n <= MaxNeurons - net.total &&
+                          static_cast<int64_t>(n) * previous <= MaxConnections - net.weightTotal;
+        if (!fits)
+            break;
+        AddLayer(n, 0.01f, 0.5f);
+        if (static_cast<size_t>(pos) < text.size() && text[pos - 1] == ':')
+            ++pos;
+        n = ReadNumber(text, pos);
+    }
+}
+
+float NeuronBias(int32_t i) {
+    CheckNeuron(i);
+    return net.bias[i];
+}
+float NeuronPreviousBias(int32_t i) {
+    CheckNeuron(i);
+    return net.previousBias[i];
+}
+float NeuronDelta(int32_t i) {
+    CheckNeuron(i);
+    return net.delta[i];
+}
+float NeuronOutput(int32_t i) {
+    CheckNeuron(i);
+    return net.output[i];
+}
+void SetNeuronBias(int32_t i, float value) {
+    CheckNeuron(i);
+    net.bias[i] = value;
+}
+void SetNeuronOutput(int32_t i, float value) {
+    CheckNeuron(i);
+    net.output[i] = value;
+}
+int32_t NeuronLayer(int32_t i) {
+    CheckNeuron(i);
+    return net.layerOf[i];
+}
+
+int32_t IncomingCount(int32_t i) {
+    CheckNeuron(i);
+    const int k = net.layerOf[i];
+    return k == 0 ? 0 : net.layers[k - 1].count;
+}
+
+int32_t IncomingSource(int32_t i, int32_t k) {
+    KESTRO_ASSERT(k >= 0 && k < IncomingCount(i));
+    return net.layers[net.layerOf[i] - 1].last - k;
+}
+
+float IncomingWeight(int32_t i, int32_t k) {
+    KESTRO_ASSERT(k >= 0 && k < IncomingCount(i));
+    return net.weight[WeightIndex(net.layerOf[i], i, k)];
+}
+
+float IncomingPreviousWeight(int32_t i, int32_t k) {
+    KESTRO_ASSERT(k >= 0 && k < IncomingCount(i));
+    return net.previousWeight[WeightIndex(net.layerOf[i], i, k)];
+}
+
+void SetIncomingWeight(int32_t i, int32_t k, float weight, float previousWeight) {
+    KESTRO_ASSERT(k >= 0 && k < IncomingCount(i));
+    const int w = WeightIndex(net.layerOf[i], i, k);
+    net.weight[w] = weight;
+    net.previousWeight[w] = previousWeight;
+}
+
+NetworkSnapshot SaveNetwork() {
+    NetworkSnapshot s;
+    s.layers.assign(net.layers, net.layers + net.layerCount);
+    s.bias.assign(net.bias, net.bias + net.total);
+    s.previousBias.assign(net.previousBias, net.previousBias + net.total);
+    s.delta.assign(net.delta, net.delta + net.total);
+    s.output.assign(net.output, net.output + net.total);
+    s.weight.assign(net.weight, net.weight + net.weightTotal);
+    s.previousWeight.assign(net.previousWeight, net.previousWeight + net.weightTotal);
+    return s;
+}
+
+void RestoreNetwork(const NetworkSnapshot& s) {
+    ClearNetwork();
+    for (const LayerInfo& L : s.layers) {
+        const int k = net.layerCount++;
+        const int previousCount = k == 0 ? 0 : net.layers[k - 1].count;
+        net.layers[k] = L;
+        net.weightBase[k] = net.weightTotal;
+        net.weightTotal += L.count * previousCount;
+        for (int i = L.first; i <= L.last; ++i)
+            net.layerOf[i] = k;
+        net.total = L.last + 1;
+    }
+    KESTRO_ASSERT(static_cast<size_t>(net.total) == s.bias.size());
+    KESTRO_ASSERT(static_cast<size_t>(net.weightTotal) == s.weight.size());
+    std::copy(s.bias.begin(), s.bias.end(), net.bias);
+    std::copy(s.previousBias.begin(), s.previousBias.end(), net.previousBias);
+    std::copy(s.delta.begin(), s.delta.end(), net.delta);
+    std::copy(s.output.begin(), s.output.end(), net.output);
+    std::copy(s.weight.begin(), s.weight.end(), net.weight);
+    std::copy(s.previousWeight.begin(), s.previousWeight.end(), net.previousWeight);
+}
+
+bool SetVectorPathsEnabled(bool enabled) {
+    vectorPathsEnabled = enabled && CpuHasVectorPaths();
+    return vectorPathsEnabled;
+}
+
+// --- Forward pass and backpropagation ---
+
+float Activation(float s) {
+    return ActivationScalar(s * ActivationGain);
+}
+
+void ActivationMany(const float* sums, float* outputs, int count) {
+    if (vectorPathsEnabled) {
+        ActivationManyVector(sums, outputs, count);
+    } else {
+        for (int k = 0; k < count; ++k)
+            outputs[k] = ActivationScalar(sums[k]);
+    }
+}
+
+void ForwardPass() {
+    for (int i = 0; i < net.total; ++i) {
+        float s = net.bias[i];
+        const int k = net.layerOf[i];
+        if (k > 0) {
+            const LayerInfo& source = net.layers[k - 1];
+            // s = s + weight(c) * output(j), over the incoming list (sources descending)
+            for (int t = 0; t < source.count; ++t)
+                s = std::fmaf(net.weight[WeightIndex(k, i, t)], net.output[source.last - t], s);
+        }
+        net.output[i] = Activation(s);
+    }
+}
+
+namespace {
+
+// Index within the output layer of the highest output; the lower index wins a tie.
+int32_t Winner(float& maxOutput) {
+    const LayerInfo& out = net.layers[net.layerCount - 1];
+    int winner = out.first;
+    for (int k = out.first + 1; k <= out.last; ++k)
+        if (net.output[k] > net.output[winner])
+            winner = k;
+    maxOutput = net.output[winner];
+    return winner - out.first;
+}
+
+// The forward pass layer by layer: the sums of a layer, then its activations together.
+void ForwardLayers() {
+    float sums[MaxNeurons];
+    const LayerInfo& input = net.layers[0];
+    ActivationMany(net.bias, net.output, input.count);
+    for (int k = 1; k < net.layerCount; ++k) {
+        const LayerInfo& L = net.layers[k];
+        const LayerInfo& source = net.layers[k - 1];
+        const float* w = net.weight + net.weightBase[k];
+        std::memcpy(sums, net.bias + L.first, sizeof(float) * static_cast<size_t>(L.count));
+        // sums[i] = fmaf(W[t][i], output(source.last - t), sums[i]), t in list order
+        for (int t = 0; t < source.count; ++t) {
+            const float o = net.output[source.last - t];
+            const float* row = w + t * L.count;
+            for (int i = 0; i < L.count; ++i)
+                sums[i] = std::fmaf(row[i], o, sums[i]);
+        }
+        ActivationMany(sums, net.output + L.first, L.count);
+    }
+}
+
+}  // namespace
+
+int32_t Evaluate(float x, float y, float& maxOutput) {
+    if (net.layerCount == 0)
+        return 0;
+    net.bias[0] = x;
+    net.bias[1] = y;
+    ForwardLayers();
+    return Winner(maxOutput);
+}
+
+namespace {
+
+// Evaluate through the plain ForwardPass.
+int32_t EvaluatePlain(float x, float y, float& maxOutput) {
+    if (net.layerCount == 0)
+        return 0;
+    net.bias[0] = x;
+    net.bias[1] = y;
+    ForwardPass();
+    return Winner(maxOutput);
+}
+
+}  // namespace
+
+float OutputError(int32_t classIndex) {
+    if (net.layerCount == 0)
+        return 0;
+    const LayerInfo& out = net.layers[net.layerCount - 1];
+    if (out.count == 0)
+        return 0;
+    float sum = 0;
+    for (int k = out.first; k <= out.last; ++k) {
+        const double t = k == out.first + classIndex ? 1.0 : -1.0;
+        const double o = net.output[k];
+        sum = static_cast<float>(sum + (t - o) * (t - o));
+        net.delta[k] = static_cast<float>((1.0 - o * o) * (t - o) / 2.0);
+    }
+    return static_cast<float>(static_cast<double>(sum) / out.count);
+}
+
+void HiddenDelta(int32_t i) {
+    CheckNeuron(i);
+    const int k = net.layerOf[i];
+    float s = 0;
+    if (k + 1 < net.layerCount) {
+        const LayerInfo& L = net.layers[k];
+        const LayerInfo& target = net.layers[k + 1];
+        const int t = L.last - i;
+        // s = s + weight(c) * delta(target), over the outgoing list (targets descending)
+        for (int j = target.last; j >= target.first; --j)
+            s = std::fmaf(net.weight[WeightIndex(k + 1, j, t)], net.delta[j], s);
+    }
+    const double o = net.output[i];
+    net.delta[i] = static_cast<float>((1.0 - o * o) * static_cast<double>(s) / 2.0);
+}
+
+void UpdateNeuron(int32_t i, float ni, float alpha) {
+    CheckNeuron(i);
+    const int k = net.layerOf[i];
+    const double twoNiDelta = 2.0 * ni * static_cast<double>(net.delta[i]);
+    UpdateValue(net.bias[i], net.previousBias[i], twoNiDelta, 1.0, alpha);
+    if (k == 0)
+        return;
+    const LayerInfo& source = net.layers[k - 1];
+    for (int t = 0; t < source.count; ++t) {
+        const int w = WeightIndex(k, i, t);
+        UpdateValue(net.weight[w], net.previousWeight[w], twoNiDelta, net.output[source.last - t],
+                    alpha);
+    }
+}
+
+bool TrainSamplePlain(int32_t classIndex, float x, float y, float ni, float alpha) {
+    float maxOutput = 0;
+    const bool correct = EvaluatePlain(x, y, maxOutput) == classIndex;
+    if (net.layerCount == 0)
+        return correct;
+    OutputError(classIndex);
+    const LayerInfo& out = net.layers[net.layerCount - 1];
+    for (int i = out.first - 1; i >= 0; --i)
+        HiddenDelta(i);
+    for (int i = net.total - 1; i >= net.layers[0].count; --i)
+        UpdateNeuron(i, ni, alpha);
+    return correct;
+}
+
+bool TrainSample(int32_t classIndex, float x, float y, float ni, float alpha) {
+    float maxOutput = 0;
+    const bool correct = Evaluate(x, y, maxOutput) == classIndex;
+    if (net.layerCount == 0)
+        return correct;
+    OutputError(classIndex);
+
+    // Deltas from the top down: layer k from the deltas of layer k + 1, each source's sum over
+    // its outgoing list (targets descending).
+    for (int k = net.layerCount - 2; k >= 0; --k) {
+        const LayerInfo& L = net.layers[k];
+        const LayerInfo& target = net.layers[k + 1];
+        const float* w = net.weight + net.weightBase[k + 1];
+        const float* targetDelta = net.delta + target.first;
+        for (int i = L.first; i <= L.last; ++i) {
+            const float* row = w + (L.last - i) * target.count;
+            float s = 0;
+            for (int j = target.count - 1; j >= 0; --j)
+                s = std::fmaf(row[j], targetDelta[j], s);
+            const double o = net.output[i];
+            net.delta[i] = static_cast<float>((1.0 - o * o) * static_cast<double>(s) / 2.0);
+        }
+    }
+
+    // Every update uses deltas and outputs that no update changes, so the order of the neurons
+    // does not matter; layers are walked row by row of their weight matrices.
+    const double a = alpha;
+    for (int k = 1; k < net.layerCount; ++k) {
+        const LayerInfo& L = net.layers[k];
+        const LayerInfo& source = net.layers[k - 1];
+        double twoNiDelta[MaxNeurons];
+        for (int i = 0; i < L.count; ++i) {
+            twoNiDelta[i] = 2.0 * ni * static_cast<double>(net.delta[L.first + i]);
+            UpdateValue(net.bias[L.first + i], net.previousBias[L.first + i], twoNiDelta[i], 1.0,
+                        a);
+        }
+        float* w = net.weight + net.weightBase[k];
+        float* p = net.previousWeight + net.weightBase[k];
+        for (int t = 0; t < source.count; ++t) {
+            const double input = net.output[source.last - t];
+            float* rowW = w + t * L.count;
+            float* rowP = p + t * L.count;
+            for (int i = 0; i < L.count; ++i)
+                UpdateValue(rowW[i], rowP[i], twoNiDelta[i], input, a);
+        }
+    }
+    return correct;
+}
+
+int32_t HiddenRegionCode() {
+    if (net.layerCount < 2)
+        return 0;
+    const LayerInfo& L = net.layers[1];
+    const LayerInfo& source = net.layers[0];
+    uint32_t code = 0;
+    for (int i = L.first; i <= L.last; ++i) {
+        float s = net.bias[i];
+        for (int t = 0; t < source.count; ++t)
+            s = std::fmaf(net.weight[WeightIndex(1, i, t)], net.output[source.last - t], s);
+        code = code * 2u + (s > 0 ? 1u : 0u);
+    }
+    return static_cast<int32_t>(code);
+}
+
+void LayerWeightStats(int32_t layer, WeightStats& biasStats, WeightStats& weightStats) {
+    biasStats = {};
+    weightStats = {};
+    if (layer < 0 || layer >= net.layerCount || net.layers[layer].count == 0)
+        return;
+    biasStats.min = weightStats.min = 999.9f;
+    float biasSum = 0, biasSquares = 0, weightSum = 0, weightSquares = 0;
+    int connections = 0;
+    auto add = [](WeightStats& st, float& sum, float& squares, float value) {
+        const float a = std::fabs(value);
+        if (a < st.min)
+            st.min = a;
+        if (a > st.max)
+            st.max = a;
+        sum = static_cast<float>(static_cast<double>(sum) + a);
+        squares =
+            static_cast<float>(static_cast<double>(squares) + static_cast<double>(value) * value);
+    };
+    const LayerInfo& L = net.layers[layer];
+    for (int i = L.first; i <= L.last; ++i) {
+        add(biasStats, biasSum, biasSquares, net.bias[i]);
+        const int sources = layer == 0 ? 0 : net.layers[layer - 1].count;
+        for (int t = 0; t < sources; ++t) {
+            ++connections;
+            add(weightStats, weightSum, weightSquares, net.weight[WeightIndex(layer, i, t)]);
+        }
+    }
+    biasStats.average = static_cast<float>(static_cast<double>(biasSum) / L.count);
+    biasStats.rms = static_cast<float>(std::sqrt(static_cast<double>(biasSquares) / L.count));
+    KESTRO_ASSERT(connections > 0);
+    weightStats.average = static_cast<float>(static_cast<double>(weightSum) / connections);
+    weightStats.rms =
+        static_cast<float>(std::sqrt(static_cast<double>(weightSquares) / connections));
+}
+
+// --- Many points at once ---
+
+void EvaluateBatchPlain(const PointBatch& b) {
+    for (int p = 0; p < b.count; ++p) {
+        float maxOutput = 0;
+        const int32_t winner = EvaluatePlain(b.x[p], b.y[p], maxOutput);
+        if (b.winners)
+            b.winners[p] = winner;
+        if (b.maxOutputs && net.layerCount > 0)
+            b.maxOutputs[p] = maxOutput;
+        if (b.errors && b.classes)
+            b.errors[p] = OutputError(b.classes[p]);
+        if (b.regionCodes)
+            b.regionCodes[p] = HiddenRegionCode();
+    }
+}
+
+void EvaluateBatch(const PointBatch& b) {
+    if (!vectorPathsEnabled || net.layerCount == 0 || b.count <= 0) {
+        EvaluateBatchPlain(b);
+        return;
+    }
+    BatchNetworkView view{net.layers, net.layerCount, net.weightBase, net.bias, net.weight};
+    EvaluateBatchVector(view, b);
+    // Leave the network as the last point's scalar calls would.
+    float maxOutput = 0;
+    const int last = b.count - 1;
+    Evaluate(b.x[last], b.y[last], maxOutput);
+    if (b.errors && b.classes)
+        OutputError(b.classes[last]);
+}
+
+}  // namespace kestro

@@ -1,0 +1,10 @@
+// Test runner of the core: a fixed locale, so that no result depends on the machine's settings.
+#include <gtest/gtest.h>
+
+#include <clocale>
+
+int main(int argc, char** argv) {
+    std::setlocale(LC_ALL, "C");
+    testing::InitGoogleTest(&argc, argv);
+    return RUN_ALL_TESTS();
+}
