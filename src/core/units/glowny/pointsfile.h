@@ -1,0 +1,83 @@
+// The points file: a UTF-16 text of six comment lines and one "x TAB y TAB class" line per point,
+// and its tolerant reader.
+#pragma once
+
+#include <cstdint>
+#include <filesystem>
+#include <string>
+#include <string_view>
+
+#include "units/glowny/points.h"
+
+namespace kestro {
+
+// Lines longer than this (in UTF-16 code units, up to the third TAB) are skipped unread, so that
+// a huge line cannot exhaust memory.
+constexpr int64_t MaxPointLineLength = 1 << 20;
+
+// The exact bytes of a points file for the set: BOM FF FE, UTF-16 LE, CR LF after every line.
+std::string PointsFileBytes(const PointSet& set);
+
+// Appends the point of one line when the set has room and the line is a valid data line (three
+// TAB-separated numbers; comments, empty and malformed lines are skipped). Returns whether a
+// point was appended.
+bool ParsePointLine(std::u16string_view line, PointSet& set);
+
+// Reads a points file's bytes piece by piece into a set: detects the encoding by its byte-order
+// mark (UTF-16 LE or BE, UTF-8; without one each line is UTF-8 when valid, else 8-bit Latin-1),
+// splits lines at CR, LF and U+2028 and hands each line to ParsePointLine. The result does not
+// depend on how the bytes are split into pieces.
+class PointsReader {
+  public:
+    // Empties the set; points are appended as lines complete.
+    explicit PointsReader(PointSet& set);
+    // Takes the next piece of the file.
+    void Feed(std::string_view bytes);
+    // Ends the file: the last line counts even without a line end.
+    void Finish();
+    // True when the set is full, so that the rest of the file cannot change it.
+    bool Full() const;
+
+  private:
+    void TakeBytes(std::string_view bytes);
+    void DecodeUnits(std::string_view bytes);
+    void Take8BitLine();
+    void TakeText(std::u16string_view text);
+    void EndLine();
+
+    enum class Encoding { Unknown, Utf16Le, Utf16Be, Utf8, EightBit };
+    PointSet& set_;
+    Encoding encoding_ = Encoding::Unknown;
+    std::string head_;         // bytes held until the byte-order mark is known
+    std::string pendingByte_;  // odd byte of a UTF-16 code unit split between pieces
+    std::string byteLine_;     // 8-bit/UTF-8 bytes of the current line
+    std::u16string line_;      // the current line (up to its third TAB)
+    int tabs_ = 0;             // TABs seen in the current line
+    bool overlong_ = false;    // the current line passed MaxPointLineLength
+};
+
+// Empties the set and reads a whole points file's bytes into it; returns the number of points.
+int32_t ParsePointsBytes(std::string_view bytes, PointSet& set);
+
+// The outcome of a load or a save.
+enum class FileStatus {
+    Done,      // the file was read or written
+    NotAFile,  // load only: no such file, or a directory or device; nothing was changed
+    Failed,    // the file could not be read or written; see message
+};
+struct FileResult {
+    FileStatus status = FileStatus::Done;
+    std::string message;  // for Failed: what went wrong, to show to the user (UTF-8)
+    int32_t points = 0;   // load: points read
+};
+
+// Loads a points file into the set. A path that is not an existing regular file leaves the set
+// alone (NotAFile). Otherwise the set is emptied first and filled with the accepted lines; when
+// reading fails midway it is left empty (Failed).
+[[nodiscard]] FileResult LoadPointsFile(const std::filesystem::path& path, PointSet& set);
+
+// Writes the set to a points file, replacing any existing file; a failed write leaves an
+// existing file unchanged.
+[[nodiscard]] FileResult SavePointsFile(const std::filesystem::path& path, const PointSet& set);
+
+}  // namespace kestro
