@@ -5,6 +5,7 @@
 #include <cstring>
 
 #include "units/activation.h"
+#include "units/activation_kernels.h"
 #include "units/errors.h"
 #include "units/random.h"
 #include "units/uu.h"
@@ -12,6 +13,10 @@
 namespace kestro {
 
 namespace {
+
+// The vector paths read and write whole vectors of eight floats at the end of a layer; the
+// tables are padded so that those stay inside them.
+constexpr int VectorPadding = 8;
 
 // The one network. Layer k >= 1 keeps its incoming weights as a matrix [t][i]: t is the position
 // in the incoming list (source Layer(k - 1).last - t), i the neuron's index within layer k. Each
@@ -24,12 +29,12 @@ struct NetworkState {
     int32_t weightBase[MaxLayers];
     int32_t weightTotal;
     int32_t layerOf[MaxNeurons];
-    float bias[MaxNeurons];
-    float previousBias[MaxNeurons];
-    float delta[MaxNeurons];
-    float output[MaxNeurons];
-    float weight[MaxConnections];
-    float previousWeight[MaxConnections];
+    alignas(32) float bias[MaxNeurons + VectorPadding];
+    alignas(32) float previousBias[MaxNeurons + VectorPadding];
+    alignas(32) float delta[MaxNeurons + VectorPadding];
+    alignas(32) float output[MaxNeurons + VectorPadding];
+    alignas(32) float weight[MaxConnections + VectorPadding];
+    alignas(32) float previousWeight[MaxConnections + VectorPadding];
 };
 
 NetworkState net{};
@@ -287,40 +292,6 @@ int32_t Winner(float& maxOutput) {
     return winner - out.first;
 }
 
-// The forward pass layer by layer: the sums of a layer, then its activations together.
-void ForwardLayers() {
-    float sums[MaxNeurons];
-    const LayerInfo& input = net.layers[0];
-    ActivationMany(net.bias, net.output, input.count);
-    for (int k = 1; k < net.layerCount; ++k) {
-        const LayerInfo& L = net.layers[k];
-        const LayerInfo& source = net.layers[k - 1];
-        const float* w = net.weight + net.weightBase[k];
-        std::memcpy(sums, net.bias + L.first, sizeof(float) * static_cast<size_t>(L.count));
-        // sums[i] = fmaf(W[t][i], output(source.last - t), sums[i]), t in list order
-        for (int t = 0; t < source.count; ++t) {
-            const float o = net.output[source.last - t];
-            const float* row = w + t * L.count;
-            for (int i = 0; i < L.count; ++i)
-                sums[i] = std::fmaf(row[i], o, sums[i]);
-        }
-        ActivationMany(sums, net.output + L.first, L.count);
-    }
-}
-
-}  // namespace
-
-int32_t Evaluate(float x, float y, float& maxOutput) {
-    if (net.layerCount == 0)
-        return 0;
-    net.bias[0] = x;
-    net.bias[1] = y;
-    ForwardLayers();
-    return Winner(maxOutput);
-}
-
-namespace {
-
 // Evaluate through the plain ForwardPass.
 int32_t EvaluatePlain(float x, float y, float& maxOutput) {
     if (net.layerCount == 0)
@@ -394,53 +365,42 @@ bool TrainSamplePlain(int32_t classIndex, float x, float y, float ni, float alph
     return correct;
 }
 
+namespace {
+
+namespace portable {
+#define KESTRO_VECTOR 0
+#include "units/nnet_kernels.inc"
+#undef KESTRO_VECTOR
+}  // namespace portable
+
+#pragma GCC push_options
+#pragma GCC target("avx2,fma")
+namespace avx2 {
+#define KESTRO_VECTOR 1
+#include "units/nnet_kernels.inc"
+#undef KESTRO_VECTOR
+}  // namespace avx2
+#pragma GCC pop_options
+
+__attribute__((target("avx2,fma"))) int32_t EvaluateVector(float x, float y, float& maxOutput) {
+    return avx2::EvaluateLayers(x, y, maxOutput);
+}
+
+__attribute__((target("avx2,fma"))) bool TrainSampleVector(int32_t classIndex, float x, float y,
+                                                           float ni, float alpha) {
+    return avx2::TrainSampleLayers(classIndex, x, y, ni, alpha);
+}
+
+}  // namespace
+
+int32_t Evaluate(float x, float y, float& maxOutput) {
+    return vectorPathsEnabled ? EvaluateVector(x, y, maxOutput)
+                              : portable::EvaluateLayers(x, y, maxOutput);
+}
+
 bool TrainSample(int32_t classIndex, float x, float y, float ni, float alpha) {
-    float maxOutput = 0;
-    const bool correct = Evaluate(x, y, maxOutput) == classIndex;
-    if (net.layerCount == 0)
-        return correct;
-    OutputError(classIndex);
-
-    // Deltas from the top down: layer k from the deltas of layer k + 1, each source's sum over
-    // its outgoing list (targets descending).
-    for (int k = net.layerCount - 2; k >= 0; --k) {
-        const LayerInfo& L = net.layers[k];
-        const LayerInfo& target = net.layers[k + 1];
-        const float* w = net.weight + net.weightBase[k + 1];
-        const float* targetDelta = net.delta + target.first;
-        for (int i = L.first; i <= L.last; ++i) {
-            const float* row = w + (L.last - i) * target.count;
-            float s = 0;
-            for (int j = target.count - 1; j >= 0; --j)
-                s = std::fmaf(row[j], targetDelta[j], s);
-            const double o = net.output[i];
-            net.delta[i] = static_cast<float>((1.0 - o * o) * static_cast<double>(s) / 2.0);
-        }
-    }
-
-    // Every update uses deltas and outputs that no update changes, so the order of the neurons
-    // does not matter; layers are walked row by row of their weight matrices.
-    const double a = alpha;
-    for (int k = 1; k < net.layerCount; ++k) {
-        const LayerInfo& L = net.layers[k];
-        const LayerInfo& source = net.layers[k - 1];
-        double twoNiDelta[MaxNeurons];
-        for (int i = 0; i < L.count; ++i) {
-            twoNiDelta[i] = 2.0 * ni * static_cast<double>(net.delta[L.first + i]);
-            UpdateValue(net.bias[L.first + i], net.previousBias[L.first + i], twoNiDelta[i], 1.0,
-                        a);
-        }
-        float* w = net.weight + net.weightBase[k];
-        float* p = net.previousWeight + net.weightBase[k];
-        for (int t = 0; t < source.count; ++t) {
-            const double input = net.output[source.last - t];
-            float* rowW = w + t * L.count;
-            float* rowP = p + t * L.count;
-            for (int i = 0; i < L.count; ++i)
-                UpdateValue(rowW[i], rowP[i], twoNiDelta[i], input, a);
-        }
-    }
-    return correct;
+    return vectorPathsEnabled ? TrainSampleVector(classIndex, x, y, ni, alpha)
+                              : portable::TrainSampleLayers(classIndex, x, y, ni, alpha);
 }
 
 int32_t HiddenRegionCode() {

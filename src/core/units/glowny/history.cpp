@@ -1,0 +1,63 @@
+#include "units/glowny/history.h"
+
+#include "units/errors.h"
+#include "units/uu.h"
+
+namespace kestro {
+
+void ResetHistory(ErrorHistory& history) {
+    for (HistorySlot& slot : history.slots)
+        slot = HistorySlot{0, 0};
+    history.count = 0;
+    history.step = 1;
+}
+
+void ResetHistories(ErrorHistories& histories) {
+    for (ErrorHistory& history : histories.series)
+        ResetHistory(history);
+}
+
+namespace {
+
+// Halves the resolution in place: new slot j summarises old slots 2j and 2j + 1. The walk goes
+// upward, so no source slot is overwritten before it is read; slots 1000 to 1999 keep stale
+// values, which readers ignore.
+void Halve(ErrorHistory& h) {
+    for (int i = 1; i < HistorySlots; ++i) {
+        const int j = i / 2;
+        if (i % 2 == 1) {
+            h.slots[j].min = MinFloat(h.slots[i].min, h.slots[j].min);
+            h.slots[j].max = MaxFloat(h.slots[i].max, h.slots[j].max);
+        } else {
+            h.slots[j] = h.slots[i];
+        }
+    }
+    h.step *= 2;
+}
+
+}  // namespace
+
+void AppendHistory(ErrorHistory& h, float value) {
+    KESTRO_ASSERT(h.step >= 1);
+    KESTRO_ASSERT(h.count >= 0);
+    if (h.count / h.step >= HistorySlots)
+        Halve(h);
+    const int64_t c = h.count / h.step;
+    KESTRO_ASSERT(c < HistorySlots);
+    HistorySlot& slot = h.slots[c];
+    if (h.count % h.step != 0) {
+        slot.min = MinFloat(value, slot.min);
+        slot.max = MaxFloat(value, slot.max);
+    } else {
+        slot.min = value;
+        slot.max = value;
+    }
+    h.count += 1;
+}
+
+int32_t UsedSlots(const ErrorHistory& h) {
+    KESTRO_ASSERT(h.step >= 1);
+    return static_cast<int32_t>((h.count + h.step - 1) / h.step);
+}
+
+}  // namespace kestro
