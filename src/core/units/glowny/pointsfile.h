@@ -24,9 +24,10 @@ std::string PointsFileBytes(const PointSet& set);
 bool ParsePointLine(std::u16string_view line, PointSet& set);
 
 // Reads a points file's bytes piece by piece into a set: detects the encoding by its byte-order
-// mark (UTF-16 LE or BE, UTF-8; without one each line is UTF-8 when valid, else 8-bit Latin-1),
-// splits lines at CR, LF and U+2028 and hands each line to ParsePointLine. The result does not
-// depend on how the bytes are split into pieces.
+// mark (FF FE UTF-16 LE, FE FF UTF-16 BE, EF BB BF UTF-8; without one, UTF-8 too), reads every
+// byte that is not part of a valid UTF-8 sequence as Latin-1 (so 8-bit files load as well), splits
+// lines at CR, LF and U+2028 and hands each line to ParsePointLine. An odd last byte of a UTF-16
+// file is ignored. The result does not depend on how the bytes are split into pieces.
 class PointsReader {
   public:
     // Empties the set; points are appended as lines complete.
@@ -39,21 +40,24 @@ class PointsReader {
     bool Full() const;
 
   private:
+    void Decide();
     void TakeBytes(std::string_view bytes);
-    void DecodeUnits(std::string_view bytes);
-    void Take8BitLine();
-    void TakeText(std::u16string_view text);
+    void TakeUtf8Byte(unsigned char byte);
+    void FlushUtf8AsLatin1();
+    void TakeUnit(char16_t unit);
     void EndLine();
 
-    enum class Encoding { Unknown, Utf16Le, Utf16Be, Utf8, EightBit };
+    enum class Encoding { Unknown, Utf16Le, Utf16Be, Utf8 };
     PointSet& set_;
     Encoding encoding_ = Encoding::Unknown;
-    std::string head_;         // bytes held until the byte-order mark is known
-    std::string pendingByte_;  // odd byte of a UTF-16 code unit split between pieces
-    std::string byteLine_;     // 8-bit/UTF-8 bytes of the current line
-    std::u16string line_;      // the current line (up to its third TAB)
-    int tabs_ = 0;             // TABs seen in the current line
-    bool overlong_ = false;    // the current line passed MaxPointLineLength
+    std::string head_;                 // bytes held until the byte-order mark is known
+    int oddByte_ = -1;                 // UTF-16: first byte of a unit split between pieces
+    unsigned char utf8Bytes_[4] = {};  // UTF-8: bytes of an unfinished sequence
+    int utf8Count_ = 0;
+    int utf8Length_ = 0;
+    std::u16string line_;    // the current line, up to its third TAB
+    int tabs_ = 0;           // TABs in line_
+    bool overlong_ = false;  // the current line passed MaxPointLineLength
 };
 
 // Empties the set and reads a whole points file's bytes into it; returns the number of points.
