@@ -54,12 +54,13 @@ set(CPACK_PACKAGE_VENDOR "Quorvanta Software")
 set(CPACK_PACKAGE_VERSION ${PROJECT_VERSION})
 set(CPACK_PACKAGE_DESCRIPTION_SUMMARY "neural network learning two classes of points, shown live")
 set(CPACK_PACKAGE_DESCRIPTION
-  "Kestro Neural Network shows, live, how a small multilayer perceptron learns to separate two\n\
-classes of points in the plane. Paint or generate a point set, pick one of 47 network\n\
-structures and the learning parameters, and watch online backpropagation: the network's\n\
-answer over the plane, the error graph and the network with the statistics of its weights.\n\
-The package also holds kestro-train, which runs the same training without a window and\n\
-prints it as JSON Lines.")
+  "Kestro Neural Network shows, live, how a small multilayer perceptron learns\n\
+to separate two classes of points in the plane. Paint or generate a point set,\n\
+pick one of 47 network structures and the learning parameters, and watch\n\
+online backpropagation: the network's answer over the plane, the error graph\n\
+and the network with the statistics of its weights. The package also holds\n\
+kestro-train, which runs the same training without a window and prints it as\n\
+JSON Lines.")
 set(CPACK_PACKAGE_CONTACT "Quorvanta Software <support@quorvanta.example>")
 set(CPACK_PACKAGING_INSTALL_PREFIX /usr)
 set(CPACK_STRIP_FILES ON)
