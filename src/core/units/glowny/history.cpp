@@ -6,7 +6,7 @@
 namespace kestro {
 
 void ResetHistory(ErrorHistory& history) {
-    for (HistorySlot& slot : history.slots)
+    for (HistorySlot& slot : history.slot)
         slot = HistorySlot{0, 0};
     history.count = 0;
     history.step = 1;
@@ -26,10 +26,10 @@ void Halve(ErrorHistory& h) {
     for (int i = 1; i < HistorySlots; ++i) {
         const int j = i / 2;
         if (i % 2 == 1) {
-            h.slots[j].min = MinFloat(h.slots[i].min, h.slots[j].min);
-            h.slots[j].max = MaxFloat(h.slots[i].max, h.slots[j].max);
+            h.slot[j].min = MinFloat(h.slot[i].min, h.slot[j].min);
+            h.slot[j].max = MaxFloat(h.slot[i].max, h.slot[j].max);
         } else {
-            h.slots[j] = h.slots[i];
+            h.slot[j] = h.slot[i];
         }
     }
     h.step *= 2;
@@ -44,7 +44,7 @@ void AppendHistory(ErrorHistory& h, float value) {
         Halve(h);
     const int64_t c = h.count / h.step;
     KESTRO_ASSERT(c < HistorySlots);
-    HistorySlot& slot = h.slots[c];
+    HistorySlot& slot = h.slot[c];
     if (h.count % h.step != 0) {
         slot.min = MinFloat(value, slot.min);
         slot.max = MaxFloat(value, slot.max);

@@ -18,7 +18,7 @@ struct HistorySlot {
 // two; the used slots are 0 to (count - 1) / step, later slots hold stale values. count and step
 // are 64-bit: a long continuous run appends about one value per epoch and must not overflow.
 struct ErrorHistory {
-    HistorySlot slots[HistorySlots];
+    HistorySlot slot[HistorySlots];  // "slots" is a Qt keyword
     int64_t count = 0;
     int64_t step = 1;
 };

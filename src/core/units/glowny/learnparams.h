@@ -48,8 +48,8 @@ struct ScrollBarInfo {
 };
 
 constexpr ScrollBarInfo ScrollBarNiInfo{"scrollBarNi", "ni", 0, 100, 90, 10, 100, 2};
-constexpr ScrollBarInfo ScrollBarDownInfo{
-    "scrollBarDown", "Down Rate", 99900, 99999, 99977, 10, 100000, 5};
+constexpr ScrollBarInfo ScrollBarDownInfo{"scrollBarDown", "Down Rate", 99900,  99999,
+                                          99977,           10,          100000, 5};
 constexpr ScrollBarInfo ScrollBarNiMinInfo{
     "scrollBarNiMin", "ni (Minimal)", 1, 1000, 15, 10, 1000, 3};
 constexpr ScrollBarInfo ScrollBarAlphaInfo{"scrollBarAlpha", "Alpha", 0, 100, 70, 10, 100, 2};

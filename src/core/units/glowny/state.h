@@ -1,0 +1,50 @@
+// The one plain state object of the program: everything the main window (or the headless
+// trainer) works on, which the core operations take by reference.
+#pragma once
+
+#include <cstdint>
+
+#include "units/glowny/generate.h"
+#include "units/glowny/history.h"
+#include "units/glowny/learnparams.h"
+#include "units/glowny/points.h"
+#include "units/glowny/shapes.h"
+
+namespace kestro {
+
+// A value-initialised state is the state right after the main window's creation: no points,
+// counters and parameters zero, histories empty, brush 0.2, the controls as the form defines them.
+// It is large (about 110 KB): allocate it, do not put it on the stack.
+struct KestroState {
+    // --- point set and shapes ---
+    PointSet pointSet;
+    VerifySet verifySet;
+    EditState editState;
+    ShapeState shapeState;
+    GenerateOptions generateOptions;  // the generation dialog's options
+
+    // --- training ---
+    bool learning = false;          // a run is in progress
+    bool stopRequested = false;     // the run in progress ends after its current epoch
+    float classificationError = 0;  // fraction of points answered wrongly at the last checkpoint
+    // Counters since the last Reset. 64-bit: a long run passes 2^31 presentations in minutes.
+    int64_t presentationCount = 0;
+    int64_t lastStatusCount = 0;  // presentationCount at the last status update
+    int64_t epochCount = 0;       // the network's age in epochs
+    // Permutation of the point indices 0 to orderCount - 1 for the Swapping Permutation order.
+    int32_t orderArray[MaxPoints] = {};
+    int32_t orderCount = 0;
+
+    // --- learning parameters and controls ---
+    LearnParameters learnParameters;
+    int32_t learnMode = 0;   // the stop rule: a learn-mode tag
+    int32_t drawPeriod = 0;  // ms between frames during a run, 0 = only at the end
+    LearnControls controls;
+
+    // --- error histories and view settings ---
+    ErrorHistories histories;
+    int32_t rasterMode = 0;  // 0 none, +1 network answer, -1 areas
+    bool showPoints = false;
+};
+
+}  // namespace kestro

@@ -1,0 +1,349 @@
+#include "units/glowny/training.h"
+
+#include <charconv>
+#include <cmath>
+#include <utility>
+#include <vector>
+
+#include "units/errors.h"
+#include "units/nnet.h"
+#include "units/random.h"
+#include "units/uu.h"
+
+namespace kestro {
+
+namespace {
+
+// Time between status refreshes during a run.
+constexpr int64_t StatusPeriodMs = 500;
+
+// Buffers of the checkpoint's many-points evaluation, made once per run.
+struct CheckpointScratch {
+    std::vector<float> x, y, errors;
+    std::vector<int32_t> classes, winners;
+    CheckpointScratch()
+        : x(MaxPoints), y(MaxPoints), errors(MaxPoints), classes(MaxPoints), winners(MaxPoints) {}
+};
+static_assert(VerifySetSize <= MaxPoints);
+
+// Keeps orderArray a permutation of 0 to n - 1 when points were added or deleted during the run:
+// entries at or above n are dropped (the others keep their order) and the new indices appended.
+// Deleting renumbers the survivors from 0, so the kept entries are exactly 0 to kept - 1.
+void FitOrderArray(KestroState& state, int32_t n) {
+    if (state.orderCount == n)
+        return;
+    int32_t kept = 0;
+    for (int32_t i = 0; i < state.orderCount; ++i)
+        if (state.orderArray[i] < n)
+            state.orderArray[kept++] = state.orderArray[i];
+    for (int32_t v = kept; v < n; ++v)
+        state.orderArray[v] = v;
+    state.orderCount = n;
+}
+
+// The point presented at the i-th presentation of the main pass (0 <= i < n).
+int32_t ChoosePoint(const KestroState& state, int32_t order, int32_t i, int32_t n) {
+    const SamplePoint* points = state.pointSet.points;
+    switch (order) {
+        case OrderRandom:
+            return RandomInt(n);
+        case OrderRandomErr2: {
+            // A point already answered right gets one redraw, used without a further test.
+            int32_t d = RandomInt(n);
+            if (points[d].correct)
+                d = RandomInt(n);
+            return d;
+        }
+        case OrderRandomErr10: {
+            // Up to 10 redraws while the point is answered right; the 10th is used as it is.
+            int32_t d = RandomInt(n);
+            for (int redraw = 0; redraw < 10 && points[d].correct; ++redraw)
+                d = RandomInt(n);
+            return d;
+        }
+        case OrderSwappingPermutation:
+            return state.orderArray[i];
+        default:
+            return i;
+    }
+}
+
+// Evaluates every point and (with Verify) every verify point at once, updates their correct
+// flags and appends the values step times to each history, in the order ni, error, mean squared
+// error, verify error.
+CheckpointValues RunCheckpoint(KestroState& state, CheckpointScratch& scratch) {
+    CheckpointValues values;
+    values.epoch = state.epochCount;
+    const int32_t n = state.pointSet.count;
+    SamplePoint* points = state.pointSet.points;
+
+    int32_t wrong = 0;
+    float mseSum = 0;
+    if (n > 0) {
+        for (int32_t p = 0; p < n; ++p) {
+            scratch.x[p] = points[p].x;
+            scratch.y[p] = points[p].y;
+            scratch.classes[p] = points[p].classIndex;
+        }
+        PointBatch batch;
+        batch.x = scratch.x.data();
+        batch.y = scratch.y.data();
+        batch.count = n;
+        batch.winners = scratch.winners.data();
+        batch.classes = scratch.classes.data();
+        batch.errors = scratch.errors.data();
+        EvaluateBatch(batch);
+        // mseSum = mseSum + OutputError(p), a single-precision sum in index order
+        for (int32_t p = 0; p < n; ++p) {
+            points[p].correct = scratch.winners[p] == points[p].classIndex;
+            if (!points[p].correct)
+                ++wrong;
+            mseSum = static_cast<float>(static_cast<double>(mseSum) +
+                                        static_cast<double>(scratch.errors[p]));
+        }
+        state.classificationError =
+            static_cast<float>(static_cast<double>(wrong) / static_cast<double>(n));
+        values.meanSquaredError =
+            static_cast<float>(static_cast<double>(mseSum) / static_cast<double>(n));
+    } else {
+        // An emptied set has no wrong point; the run ends after this epoch.
+        state.classificationError = 0;
+    }
+    values.classificationError = state.classificationError;
+
+    if (state.controls.verify) {
+        SamplePoint* verify = state.verifySet.points;
+        for (int r = 0; r < VerifySetSize; ++r) {
+            scratch.x[r] = verify[r].x;
+            scratch.y[r] = verify[r].y;
+        }
+        PointBatch batch;
+        batch.x = scratch.x.data();
+        batch.y = scratch.y.data();
+        batch.count = VerifySetSize;
+        batch.winners = scratch.winners.data();
+        EvaluateBatch(batch);
+        int32_t wrongVerify = 0;
+        for (int r = 0; r < VerifySetSize; ++r) {
+            verify[r].correct = scratch.winners[r] == verify[r].classIndex;
+            if (!verify[r].correct)
+                ++wrongVerify;
+        }
+        values.verifyError = static_cast<float>(static_cast<double>(wrongVerify) /
+                                                static_cast<double>(VerifySetSize));
+    }
+    values.ni = state.learnParameters.ni;
+
+    // step copies keep every series at one value per epoch
+    ErrorHistory* series = state.histories.series;
+    const int64_t copies = series[ErrorSeries].step;
+    for (int64_t k = 0; k < copies; ++k) {
+        AppendHistory(series[NiSeries], values.ni);
+        AppendHistory(series[ErrorSeries], values.classificationError);
+        AppendHistory(series[MseSeries], values.meanSquaredError);
+        AppendHistory(series[VerifySeries], values.verifyError);
+    }
+    return values;
+}
+
+// Advances a deadline by whole periods until it lies after t.
+int64_t NextDeadline(int64_t deadline, int64_t period, int64_t t) {
+    KESTRO_ASSERT(period > 0);
+    if (deadline <= t)
+        deadline += ((t - deadline) / period + 1) * period;
+    return deadline;
+}
+
+}  // namespace
+
+bool LearnModeEnds(int32_t learnMode, float classificationError, int64_t runEpochs) {
+    const double error = classificationError;
+    switch (learnMode) {
+        case LearnModeContinuous:
+            return false;
+        case LearnModeHard:
+            return error <= 0;
+        case LearnModeNormal:
+            return error <= 0.01;
+        case LearnModeSoft:
+            return error <= 0.03;
+        default:
+            if (learnMode >= -10000 && learnMode <= -1)
+                return runEpochs >= -static_cast<int64_t>(learnMode);
+            return true;
+    }
+}
+
+bool CheckpointDue(int64_t epochCount, int64_t startEpoch, int64_t step) {
+    KESTRO_ASSERT(step >= 1);
+    return epochCount == startEpoch + 1 || epochCount % step == 0;
+}
+
+void RequestStop(KestroState& state) {
+    state.stopRequested = true;
+}
+
+void ResetNetwork(KestroState& state, TrainingHost& host) {
+    state.classificationError = 0;
+    state.learnParameters.ni = ScrollBarValue(ScrollBarNiInfo, state.controls.niPosition);
+    state.presentationCount = 0;
+    state.lastStatusCount = 0;
+    state.epochCount = 0;
+    ResetHistories(state.histories);
+    RandomizeWeights(0.1f, 0.5f);
+    host.ClearViews();
+    host.RefreshStatus(0, 0);
+    host.DrawSignalView(0, true);
+}
+
+void Learn(KestroState& state, TrainingHost& host) {
+    if (state.pointSet.count == 0)
+        return;
+
+    // --- start of the run ---
+    host.RunStarting();
+    state.learning = true;
+    state.stopRequested = false;
+    const int64_t runStart = host.NowMs();
+    int64_t nextFrame = runStart + state.drawPeriod;
+    int64_t nextStatus = runStart + StatusPeriodMs;
+    int64_t lastStatus = runStart;
+    if (state.controls.resetAtBeginning)
+        ResetNetwork(state, host);
+    host.SetRunControls(true);
+    host.ClearErrorGraph();
+    for (int32_t i = 0; i < state.pointSet.count; ++i)
+        state.orderArray[i] = i;
+    state.orderCount = state.pointSet.count;
+    const int64_t startEpoch = state.epochCount;
+    // Speeds count this run's presentations only, also when the run continues an earlier one.
+    const int64_t runStartCount = state.presentationCount;
+    state.lastStatusCount = runStartCount;
+
+    CheckpointScratch scratch;
+    LearnParameters& params = state.learnParameters;
+    for (;;) {
+        // --- one epoch ---
+        state.epochCount += 1;
+        // Edits between epochs may have changed the count; no index at or above it is presented.
+        const int32_t n = state.pointSet.count;
+        FitOrderArray(state, n);
+        SamplePoint* points = state.pointSet.points;
+
+        // Premphase pass: every point answered wrongly is presented once, in index order.
+        if (state.controls.premphase) {
+            for (int32_t i = 0; i < n; ++i) {
+                SamplePoint& p = points[i];
+                if (!p.correct) {
+                    state.presentationCount += 1;
+                    p.correct = TrainSample(p.classIndex, p.x, p.y, params.ni, params.alpha);
+                }
+            }
+        }
+
+        // Main pass in the chosen order.
+        const int32_t order = state.controls.orderIndex;
+        for (int32_t i = 0; i < n; ++i) {
+            state.presentationCount += 1;
+            SamplePoint& p = points[ChoosePoint(state, order, i, n)];
+            p.correct = TrainSample(p.classIndex, p.x, p.y, params.ni, params.alpha);
+        }
+
+        // One random transposition of the permutation per epoch (a and b may be equal).
+        if (state.controls.orderIndex == OrderSwappingPermutation && n > 0) {
+            const int32_t a = RandomInt(n);
+            const int32_t b = RandomInt(n);
+            std::swap(state.orderArray[a], state.orderArray[b]);
+        }
+
+        // Rate decay: ni = ni * epoch down rate, not below ni minimal (an ni that starts below
+        // it is raised to it).
+        if (state.controls.autoDecrease && params.ni != params.niMinimal) {
+            params.ni = static_cast<float>(static_cast<double>(params.ni) *
+                                           static_cast<double>(params.epochDownRate));
+            if (params.ni < params.niMinimal)
+                params.ni = params.niMinimal;
+        }
+
+        if (CheckpointDue(state.epochCount, startEpoch, state.histories.series[ErrorSeries].step)) {
+            host.CheckpointDone(RunCheckpoint(state, scratch));
+            const int64_t t = host.NowMs();
+            if (state.drawPeriod > 0 && t >= nextFrame) {
+                host.DrawSignalView(state.rasterMode * 4, state.showPoints);
+                nextFrame = NextDeadline(nextFrame, state.drawPeriod, t);
+            }
+            if (t >= nextStatus) {
+                host.RefreshStatus(t - runStart, t - lastStatus);
+                state.lastStatusCount = state.presentationCount;
+                lastStatus = t;
+                nextStatus = NextDeadline(nextStatus, StatusPeriodMs, t);
+            }
+        }
+
+        host.DispatchEvents();
+
+        // --- end test ---
+        if (state.stopRequested || state.pointSet.count == 0 ||
+            LearnModeEnds(state.learnMode, state.classificationError,
+                          state.epochCount - startEpoch))
+            break;
+    }
+
+    // --- end of the run ---
+    const int64_t t = host.NowMs();
+    state.lastStatusCount = runStartCount;
+    host.RefreshStatus(t - runStart, t - runStart);
+    if (state.rasterMode != 0)
+        host.DrawSignalView(state.rasterMode * 4, state.showPoints);
+    host.DrawSignalView(state.rasterMode, state.showPoints);
+    host.SetRunControls(false);
+    state.learning = false;
+    host.RunEnded();
+}
+
+namespace {
+
+// A value with one decimal and the given separator, e.g. 3.4 or 3,4.
+std::string OneDecimal(double value, std::string_view decimalSeparator) {
+    char buffer[64];
+    const auto result =
+        std::to_chars(buffer, buffer + sizeof buffer, value, std::chars_format::fixed, 1);
+    KESTRO_ASSERT(result.ec == std::errc());
+    std::string text(buffer, result.ptr);
+    const size_t point = text.find('.');
+    if (point != std::string::npos)
+        text.replace(point, 1, decimalSeparator);
+    return text;
+}
+
+}  // namespace
+
+StatusTexts MakeStatusTexts(const KestroState& state, int64_t totalMs, int64_t intervalMs,
+                            std::string_view decimalSeparator) {
+    StatusTexts texts;
+    if (totalMs > 0) {
+        if (totalMs < 10000)
+            texts.time = OneDecimal(static_cast<double>(totalMs) / 1000.0, decimalSeparator) + " s";
+        else
+            texts.time = std::to_string(totalMs / 1000) + " s";
+    }
+    if (intervalMs > 0 && state.presentationCount > state.lastStatusCount) {
+        // presentations per millisecond = thousands per second
+        const int64_t speed = (state.presentationCount - state.lastStatusCount) / intervalMs;
+        if (speed > 0)
+            texts.time = std::to_string(speed) + " K/s, " + texts.time;
+    }
+    texts.ni = FormatFixed(3, 0, state.learnParameters.ni);
+
+    const double error = state.classificationError;
+    // round(n * error), to nearest with ties to even
+    const double wrong = std::nearbyint(static_cast<double>(state.pointSet.count) * error);
+    texts.error = FormatFixed(2, 0, error * 100.0) + "% (" +
+                  std::to_string(static_cast<int64_t>(wrong)) + ")";
+    texts.age = std::to_string(state.presentationCount / 1000) + " K (" +
+                std::to_string(state.epochCount) + " Epochs)";
+    texts.counts = CountClasses(state.pointSet);
+    return texts;
+}
+
+}  // namespace kestro

@@ -1,0 +1,88 @@
+// The training run: online backpropagation over the point set, epoch after epoch, with its
+// presentation orders, rate decay, checkpoints, stop rules and status texts. Written once; what
+// the window does around the loop goes through TrainingHost, so that the window, the headless
+// trainer and the tests run the very same epochs.
+#pragma once
+
+#include <cstdint>
+#include <string>
+#include <string_view>
+
+#include "units/glowny/state.h"
+
+namespace kestro {
+
+// The values one checkpoint measured and appended to the histories.
+struct CheckpointValues {
+    int64_t epoch = 0;              // epochCount at the checkpoint
+    float classificationError = 0;  // wrong points / point count
+    float meanSquaredError = 0;     // mean of OutputError over the points
+    float verifyError = 0;          // wrong verify points / 400, 0 with Verify off
+    float ni = 0;                   // ni at the checkpoint
+};
+
+// What the window (or the trainer) does around the run. Results never depend on NowMs.
+class TrainingHost {
+  public:
+    virtual ~TrainingHost() = default;
+    // Milliseconds of one monotonic clock.
+    virtual int64_t NowMs() = 0;
+    // Lets pending user events through (once per epoch); their handlers may change the state:
+    // controls, parameters, learn mode, points, view settings, stopRequested.
+    virtual void DispatchEvents() = 0;
+    // Full redraw of the signal view: step 0 = no raster, its sign chooses answer (+) or areas
+    // (-), its magnitude is the cell size in pixels.
+    virtual void DrawSignalView(int32_t step, bool showPoints) = 0;
+    // UpdateStatus(totalMs, intervalMs): shows MakeStatusTexts, the class counts, the network
+    // diagram and the error graph.
+    virtual void RefreshStatus(int64_t totalMs, int64_t intervalMs) = 0;
+    // First step of a run: remember the control with the focus, move the focus to Stop.
+    virtual void RunStarting() {}
+    // running: disable the structure choice, Reset, Learn, the generation actions and Clear
+    // Points, enable Stop; not running: the reverse.
+    virtual void SetRunControls(bool /*running*/) {}
+    // Fills the error graph's surface with opaque black.
+    virtual void ClearErrorGraph() {}
+    // The Reset action's blackening: both surfaces opaque black, repainted.
+    virtual void ClearViews() {}
+    // Last step of a run: give the focus back to the remembered control.
+    virtual void RunEnded() {}
+    // A checkpoint has appended these values to the histories.
+    virtual void CheckpointDone(const CheckpointValues& /*values*/) {}
+};
+
+// actionNauczExecute: runs one training run until its learn mode or stopRequested ends it.
+// Does nothing at all when the point set is empty.
+void Learn(KestroState& state, TrainingHost& host);
+
+// actionStopExecute: the run in progress ends after its current epoch.
+void RequestStop(KestroState& state);
+
+// actionResetExecute: counters and error to 0, ni from its scroll bar, histories emptied, new
+// random weights (biases +-0.1, weights +-0.5), views blackened, status refreshed.
+void ResetNetwork(KestroState& state, TrainingHost& host);
+
+// Whether the learn mode ends the run, given the error of the latest checkpoint and the epochs
+// of this run: 14 never, 13 at 0%, 12 at 1%, 11 at 3% (compared in double), -N after N epochs
+// (N up to 10000), any other value after every epoch.
+bool LearnModeEnds(int32_t learnMode, float classificationError, int64_t runEpochs);
+
+// Whether epoch epochCount of a run that started after startEpoch runs a checkpoint: its first
+// epoch, and every epoch that is a multiple of the history step.
+bool CheckpointDue(int64_t epochCount, int64_t startEpoch, int64_t step);
+
+// The texts of UpdateStatus.
+struct StatusTexts {
+    std::string time;    // labelTime: "3.4 s" / "12 s", with the speed in front ("12 K/s, 3.4 s")
+    std::string ni;      // labelNi: ni with 3 decimals
+    std::string error;   // labelErr: "1.50% (3)"
+    std::string age;     // labelAge: "45 K (300 Epochs)"
+    ClassCounts counts;  // panelColorS, panelColor1, panelColor2
+};
+
+// UpdateStatus(totalMs, intervalMs) as texts. decimalSeparator is the user's locale's, used
+// only for run times below 10 s; every other number uses a point.
+StatusTexts MakeStatusTexts(const KestroState& state, int64_t totalMs, int64_t intervalMs,
+                            std::string_view decimalSeparator);
+
+}  // namespace kestro
