@@ -1,0 +1,59 @@
+// The network diagram: one column of neurons per layer with the connections between neighbouring
+// layers, arrows for the inputs and outputs, and the statistics of the absolute weights and
+// biases of every non-input layer below it.
+#pragma once
+
+#include <QImage>
+#include <cstdint>
+#include <vector>
+
+#include "canvas.h"
+#include "units/nnet.h"
+
+namespace kestro {
+
+// What the diagram shows of a network: layer sizes and, for layers 1 and up, the statistics of
+// the absolute weights entering the layer and of the absolute biases of its neurons.
+struct NetworkSummary {
+    int32_t layerCount = 0;
+    int32_t layerSizes[MaxLayers] = {};
+    WeightStats weights[MaxLayers] = {};
+    WeightStats biases[MaxLayers] = {};
+};
+
+// The summary of the engine's current network.
+NetworkSummary CurrentNetworkSummary();
+
+// The two system colours of the diagram, opaque ARGB.
+struct DiagramColors {
+    uint32_t buttonFace = 0xFFF0F0F0;
+    uint32_t windowText = 0xFF000000;
+};
+
+// The application palette's button face and window text; the defaults above when no
+// application exists.
+DiagramColors SystemDiagramColors();
+
+// a b / c rounded to the nearest integer, halves away from zero (c must not be 0).
+int MulDiv(int a, int b, int c);
+// The column of layer i of L on a diagram w pixels wide: MulDiv(2i + 1, w, 2L).
+int DiagramColumn(int layer, int layerCount, int width);
+// The row of neuron j of a layer of n: MulDiv(2j + 1, 200, 2n), spread over rows 0..200.
+int DiagramRow(int neuron, int layerSize);
+
+// The rows of the statistics (Max, Min, AAM, RMS) of the weights and of the biases.
+constexpr int WeightStatsRows[] = {212, 224, 236, 248};
+constexpr int BiasStatsRows[] = {276, 288, 300, 312};
+static_assert(sizeof WeightStatsRows / sizeof WeightStatsRows[0] == 4);
+static_assert(sizeof BiasStatsRows / sizeof BiasStatsRows[0] == 4);
+
+// Every text of the diagram in drawing order: the two bold headings, the eight row labels, then
+// for each layer from 1 its four weight and four bias values, FormatFixed(0, 5, value) centred
+// on the layer's column (left edge = column - width div 2).
+std::vector<TextPlacement> NetworkDiagramTexts(const NetworkSummary& network, int width);
+
+// Full redraw of the diagram: background, texts, input and output lines with arrowheads,
+// connections fading in and out, and the neuron discs over the ends of all lines.
+void DrawNetworkDiagram(const NetworkSummary& network, const DiagramColors& colors, QImage& image);
+
+}  // namespace kestro

@@ -1,0 +1,218 @@
+#include "signalview.h"
+
+#include <cmath>
+#include <cstring>
+#include <vector>
+
+#include "blend.h"
+#include "stipple.h"
+#include "units/errors.h"
+#include "units/uu.h"
+
+namespace kestro {
+
+namespace {
+
+// Round half to even to an integer; values beyond +-2^30 (and NaN, as the largest) are held
+// there, so that a wild coordinate lands far outside the view instead of overflowing.
+int64_t RoundToInteger(double v) {
+    constexpr double Limit = 1073741824.0;
+    if (!(v < Limit))
+        return static_cast<int64_t>(Limit);
+    if (v < -Limit)
+        return -static_cast<int64_t>(Limit);
+    return static_cast<int64_t>(std::nearbyint(v));
+}
+
+// Points evaluated per call of the evaluator: large enough to amortise the call, small enough
+// for the buffers to stay in the cache.
+constexpr int RasterChunk = 4096;
+
+}  // namespace
+
+float PixelToPlaneX(int px, int width) {
+    return static_cast<float>(2.0 * px / width - 1.0);
+}
+
+float PixelToPlaneY(int py, int height) {
+    return static_cast<float>(1.0 - 2.0 * py / height);
+}
+
+float RasterSampleX(int px, int width) {
+    return static_cast<float>((static_cast<double>(px) / width - 0.5) * 2.0);
+}
+
+float RasterSampleY(int py, int height) {
+    return static_cast<float>((0.5 - static_cast<double>(py) / height) * 2.0);
+}
+
+int PlaneToPixelX(float x, int width) {
+    return static_cast<int>(RoundToInteger((1.0 + static_cast<double>(x)) * width) / 2);
+}
+
+int PlaneToPixelY(float y, int height) {
+    return static_cast<int>(RoundToInteger((1.0 - static_cast<double>(y)) * height) / 2);
+}
+
+float RasterShade(float maxOutput) {
+    return static_cast<float>((static_cast<double>(maxOutput) + 0.5) / 1.5);
+}
+
+int RegionColorIndex(int32_t regionCode) {
+    return static_cast<int>(static_cast<uint32_t>(regionCode) % ViewColorCount);
+}
+
+void DrawRaster(int step, RasterEvaluator evaluate, QImage& image) {
+    const int width = image.width(), height = image.height();
+    if (step == 0 || width <= 0 || height <= 0)
+        return;
+    KESTRO_ASSERT(image.format() == QImage::Format_ARGB32);
+    KESTRO_ASSERT(evaluate != nullptr);
+    // Cells larger than the view are one cell.
+    const int64_t magnitude = step < 0 ? -static_cast<int64_t>(step) : step;
+    const int cell = static_cast<int>(MinInt64(magnitude, MaxInt(width, height)));
+    const int columns = (width + cell - 1) / cell, rows = (height + cell - 1) / cell;
+
+    std::vector<float> columnX(static_cast<size_t>(columns)), rowY(static_cast<size_t>(rows));
+    for (int c = 0; c < columns; ++c)
+        columnX[static_cast<size_t>(c)] = RasterSampleX(c * cell, width);
+    for (int r = 0; r < rows; ++r)
+        rowY[static_cast<size_t>(r)] = RasterSampleY(r * cell, height);
+
+    // The cells are evaluated column after column, top to bottom in each, so the network ends
+    // in the state of the last cell. Each colour goes into the cell's top-left pixel.
+    std::vector<float> xs(RasterChunk), ys(RasterChunk), maxOutputs(RasterChunk);
+    std::vector<int32_t> winners(RasterChunk), regionCodes(RasterChunk);
+    std::vector<int> cellColumn(RasterChunk), cellRow(RasterChunk);
+    PointBatch batch;
+    batch.x = xs.data();
+    batch.y = ys.data();
+    batch.winners = winners.data();
+    batch.maxOutputs = maxOutputs.data();
+    batch.regionCodes = step < 0 ? regionCodes.data() : nullptr;
+    uchar* const bits = image.bits();
+    const qsizetype stride = image.bytesPerLine();
+    int nextColumn = 0, nextRow = 0;
+    const int64_t total = static_cast<int64_t>(columns) * rows;
+    for (int64_t done = 0; done < total;) {
+        const int count = static_cast<int>(MinInt64(RasterChunk, total - done));
+        for (int k = 0; k < count; ++k) {
+            const auto at = static_cast<size_t>(k);
+            cellColumn[at] = nextColumn;
+            cellRow[at] = nextRow;
+            xs[at] = columnX[static_cast<size_t>(nextColumn)];
+            ys[at] = rowY[static_cast<size_t>(nextRow)];
+            // An empty network answers nothing: its cells stay black.
+            maxOutputs[at] = -1.0f;
+            if (++nextRow == rows) {
+                nextRow = 0;
+                ++nextColumn;
+            }
+        }
+        batch.count = count;
+        evaluate(batch);
+        for (int k = 0; k < count; ++k) {
+            const auto at = static_cast<size_t>(k);
+            const int index = step > 0 ? winners[at] : RegionColorIndex(regionCodes[at]);
+            KESTRO_ASSERT(index >= 0 && index < ViewColorCount);
+            // pixel = BlendColor32(RasterColors[index], black, (o + 0.5) / 1.5)
+            const uint32_t color =
+                BlendColor32(RasterColors[index], OpaqueBlack, RasterShade(maxOutputs[at]));
+            auto* line = reinterpret_cast<uint32_t*>(bits + stride * cellRow[at] * cell);
+            line[cellColumn[at] * cell] = color;
+        }
+        done += count;
+    }
+
+    if (cell == 1)
+        return;
+    // Every other pixel copies the top-left pixel of its cell.
+    for (int r = 0; r < rows; ++r) {
+        const int top = r * cell;
+        auto* line = reinterpret_cast<uint32_t*>(bits + stride * top);
+        for (int c = 0; c < columns; ++c) {
+            const int left = c * cell, right = MinInt(left + cell, width);
+            for (int px = left + 1; px < right; ++px)
+                line[px] = line[left];
+        }
+        const int bottom = MinInt(top + cell, height);
+        for (int py = top + 1; py < bottom; ++py)
+            std::memcpy(bits + stride * py, line, sizeof(uint32_t) * static_cast<size_t>(width));
+    }
+}
+
+std::array<TextPlacement, 2> AxisLabelLayout(int width, int height) {
+    const std::string right = "1,0", top = "0,1";
+    return {TextPlacement{right, width - TextWidth(right, true) - 2, height / 2, true},
+            TextPlacement{top, width / 2 + 2, 0, true}};
+}
+
+bool DrawSamplePoints(const SignalViewInput& input, bool cursorCheck, QImage& image) {
+    const int width = image.width(), height = image.height();
+    if (width <= 0 || height <= 0)
+        return false;
+    KESTRO_ASSERT(input.points != nullptr);
+    const PointSet& set = *input.points;
+    KESTRO_ASSERT(set.count >= 0 && set.count <= MaxPoints);
+
+    float cx = 0, cy = 0;
+    bool highlight = false;
+    if (cursorCheck && input.cursor) {
+        cx = PixelToPlaneX(input.cursor->x(), width);
+        cy = PixelToPlaneY(input.cursor->y(), height);
+        highlight = InRange(cx, -1, 1) && InRange(cy, -1, 1);
+    }
+
+    constexpr uint32_t Black = 0x000000, White = 0xFFFFFF, Red = 0x0000FF;
+    Canvas canvas(image);
+    for (int i = 0; i < set.count; ++i) {
+        const SamplePoint& p = set.points[i];
+        KESTRO_ASSERT(p.classIndex >= 0 && p.classIndex < ViewColorCount);
+        uint32_t brush = PointColors[p.classIndex];
+        uint32_t pen = input.presentationCount <= 0 || p.correct ? Black : White;
+        // The same distance test by which a click in delete mode removes a point.
+        if (highlight && Distance(p.x, p.y, cx, cy) <= input.brushRadius) {
+            brush = BlendColor(Red, brush, 0.4f);
+            pen = BlendColor(Red, pen, 0.6f);
+        }
+        const int px = PlaneToPixelX(p.x, width), py = PlaneToPixelY(p.y, height);
+        canvas.Ellipse(px - 2, py - 2, px + 3, py + 3, ArgbFromCanvasColor(pen),
+                       ArgbFromCanvasColor(brush));
+    }
+    return highlight;
+}
+
+bool DrawSignalView(const SignalViewInput& input, QImage& image) {
+    const int width = image.width(), height = image.height();
+    if (width <= 0 || height <= 0)
+        return false;
+    Canvas canvas(image);
+    // A raster sets every pixel, so the black background is needed only without one.
+    if (input.step == 0)
+        canvas.FillRect(0, 0, width, height, OpaqueBlack);
+    else
+        DrawRaster(input.step, input.evaluate, image);
+
+    if (input.showAxes) {
+        StipplePattern pattern;
+        pattern.colors[0] = AxisGrey;
+        pattern.colors[1] = 0x00000000;
+        pattern.colors[2] = AxisGrey;
+        pattern.count = 3;
+        double position = 0;
+        StippledLine(image, 0, height / 2, width, height / 2, pattern, 0.5, position);
+        position = 0;
+        StippledLine(image, width / 2, 0, width / 2, height, pattern, 0.5, position);
+    }
+
+    bool highlight = false;
+    if (input.showPoints > 0)
+        highlight = DrawSamplePoints(input, input.selectedClass == 0, image);
+
+    if (input.showAxes)
+        for (const TextPlacement& label : AxisLabelLayout(width, height))
+            canvas.TextOut(label, LabelSilver);
+    return highlight;
+}
+
+}  // namespace kestro

@@ -1,0 +1,94 @@
+// The signal view: the plane [-1, 1] x [-1, 1] with the network's answer or the areas of its
+// first hidden layer, the dashed coordinate axes, and the points of the point set.
+#pragma once
+
+#include <QImage>
+#include <QPoint>
+#include <array>
+#include <cstdint>
+#include <optional>
+
+#include "canvas.h"
+#include "units/glowny/points.h"
+#include "units/nnet.h"
+
+namespace kestro {
+
+constexpr int ViewColorCount = 9;
+
+// Raster colours (ARGB) by class index or region code mod 9: yellow, blue, white, aqua, red,
+// green, fuchsia, lime, maroon. Green and maroon use 127 here but 128 in PointColors.
+constexpr uint32_t RasterColors[] = {0xFFFFFF00, 0xFF0000FF, 0xFFFFFFFF, 0xFF00FFFF, 0xFFFF0000,
+                                     0xFF007F00, 0xFFFF00FF, 0xFF00FF00, 0xFF7F0000};
+static_assert(sizeof RasterColors / sizeof RasterColors[0] == ViewColorCount);
+
+// Point disc fills by classIndex, 24-bit canvas colours with red in the low byte: yellow, blue,
+// white, aqua, red, green (0,128,0), fuchsia, lime, maroon (128,0,0).
+constexpr uint32_t PointColors[] = {0x00FFFF, 0xFF0000, 0xFFFFFF, 0xFFFF00, 0x0000FF,
+                                    0x008000, 0xFF00FF, 0x00FF00, 0x000080};
+static_assert(sizeof PointColors / sizeof PointColors[0] == ViewColorCount);
+
+// The stipple pattern of the axes: opaque grey (127,127,127), transparent, opaque grey.
+constexpr uint32_t AxisGrey = 0xFF7F7F7F;
+
+// --- Plane and pixels (W x H view) ---
+
+// The plane x of pixel column px (the mouse cursor): 2 px / W - 1, rounded to float.
+float PixelToPlaneX(int px, int width);
+// The plane y of pixel row py (the mouse cursor): 1 - 2 py / H, rounded to float.
+float PixelToPlaneY(int py, int height);
+// The plane x at which the raster samples column px: (px / W - 0.5) * 2, rounded to float.
+float RasterSampleX(int px, int width);
+// The plane y at which the raster samples row py: (0.5 - py / H) * 2, rounded to float.
+float RasterSampleY(int py, int height);
+// The disc column of a point: Round((1 + x) W) div 2, Round half to even, div truncating.
+int PlaneToPixelX(float x, int width);
+// The disc row of a point: Round((1 - y) H) div 2.
+int PlaneToPixelY(float y, int height);
+
+// The shading factor of a winning output o: (o + 0.5) / 1.5, rounded to float.
+float RasterShade(float maxOutput);
+// The colour index of an areas-mode cell: the region code mod 9, the code read as unsigned
+// 32 bits (codes of 32 or more hidden neurons may have the sign bit set).
+int RegionColorIndex(int32_t regionCode);
+
+// Evaluates many points; the engine's EvaluateBatch unless a test counts or compares.
+using RasterEvaluator = void (*)(const PointBatch&);
+
+// What the signal view shows.
+struct SignalViewInput {
+    const PointSet* points = nullptr;
+    // 0: no raster; > 0: network answer, < 0: areas; |step| is the cell size in pixels.
+    int step = 0;
+    // The points are drawn when greater than 0.
+    int showPoints = 1;
+    // The check of "Coordinate Axis".
+    bool showAxes = true;
+    // The mouse cursor in the view's pixels; empty when it is not known to be over the view.
+    std::optional<QPoint> cursor;
+    float brushRadius = 0.2f;
+    // 0 is delete mode, in which points under the brush are highlighted.
+    int32_t selectedClass = -1;
+    // Presentations since the last reset; rings stay black while it is 0 or less.
+    int32_t presentationCount = 0;
+    RasterEvaluator evaluate = &EvaluateBatch;
+};
+
+// Full redraw: black, the raster of |step| x |step| cells (one evaluation per cell at its
+// top-left pixel), the axes, the points (highlighted in delete mode) and the axis labels.
+// Returns whether points were drawn with the delete-brush highlight (the window then starts
+// its timer that removes the highlight once the cursor has left).
+bool DrawSignalView(const SignalViewInput& input, QImage& image);
+
+// Draws every point as a 5-pixel disc over the image; with cursorCheck and the cursor over the
+// plane, the points within the brush radius are reddened. Returns whether it highlighted.
+bool DrawSamplePoints(const SignalViewInput& input, bool cursorCheck, QImage& image);
+
+// Only the raster of DrawSignalView: every pixel of the image from one evaluation per cell.
+void DrawRaster(int step, RasterEvaluator evaluate, QImage& image);
+
+// The places of the axis labels "1,0" (right end of the horizontal axis, just below it) and
+// "0,1" (top of the vertical axis, just right of it), bold.
+std::array<TextPlacement, 2> AxisLabelLayout(int width, int height);
+
+}  // namespace kestro

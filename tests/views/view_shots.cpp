@@ -1,0 +1,123 @@
+// Renders the three views for a small trained network and saves them as PNG files to look at:
+//   kestro_view_shots [folder]   (default: build-views-shots in the current folder)
+#include <QDir>
+#include <QGuiApplication>
+#include <cstdio>
+
+#include "errorgraph.h"
+#include "netdiagram.h"
+#include "signalview.h"
+#include "units/nnet.h"
+#include "units/random.h"
+
+namespace {
+
+using namespace kestro;
+
+bool Save(const QImage& image, const QString& folder, const char* name) {
+    const QString path = folder + "/" + name;
+    const bool saved = OpaqueCopy(image).save(path, "PNG");
+    std::printf("%s %s\n", saved ? "saved" : "FAILED", qPrintable(path));
+    return saved;
+}
+
+// 400 points, class 2 inside a circle, trained for some epochs; the four histories get one
+// value per epoch.
+struct Scene {
+    PointSet points;
+    ErrorHistory ni, error, meanSquared, verify;
+    int32_t presentations = 0;
+};
+
+void Train(Scene& scene, const char* structure, int epochs) {
+    SetRandomSeed(2024);
+    BuildNetwork(structure);
+    PointSet& set = scene.points;
+    set.count = 0;
+    for (int k = 0; k < 400; ++k) {
+        const float x = RandomUniform(-1, 1), y = RandomUniform(-1, 1);
+        set.points[set.count++] = {x, y, x * x + y * y < 0.4f ? 1 : 0, true};
+    }
+    float ni = 0.05f;
+    for (int epoch = 0; epoch < epochs && epoch < HistorySlots; ++epoch) {
+        int wrong = 0;
+        double squared = 0;
+        for (int k = 0; k < set.count; ++k) {
+            SamplePoint& p = set.points[RandomInt(set.count)];
+            p.correct = TrainSample(p.classIndex, p.x, p.y, ni, 0.7f);
+            ++scene.presentations;
+        }
+        for (int k = 0; k < set.count; ++k) {
+            SamplePoint& p = set.points[k];
+            float o;
+            p.correct = Evaluate(p.x, p.y, o) == p.classIndex;
+            wrong += !p.correct;
+            squared += OutputError(p.classIndex);
+        }
+        const float values[] = {ni, static_cast<float>(wrong) / set.count,
+                                static_cast<float>(squared / set.count),
+                                static_cast<float>(wrong) / set.count * 1.2f};
+        ErrorHistory* series[] = {&scene.ni, &scene.error, &scene.meanSquared, &scene.verify};
+        for (int s = 0; s < 4; ++s) {
+            series[s]->slot[epoch] = {values[s], values[s]};
+            series[s]->count = epoch + 1;
+        }
+        ni = ni * 0.998f;
+    }
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
+        qputenv("QT_QPA_PLATFORM", "offscreen");
+    int qtArgc = 1;
+    QGuiApplication app(qtArgc, argv);
+    const QString folder = argc > 1 ? QString::fromLocal8Bit(argv[1]) : "build-views-shots";
+    QDir().mkpath(folder);
+    bool ok = true;
+
+    Scene scene;
+    Train(scene, "2:10:2", 300);
+    SignalViewInput input;
+    input.points = &scene.points;
+    input.presentationCount = scene.presentations;
+    QImage signal(800, 600, QImage::Format_ARGB32);
+    input.step = 1;
+    DrawSignalView(input, signal);
+    ok &= Save(signal, folder, "signal_answer_800x600.png");
+    input.step = 4;
+    DrawSignalView(input, signal);
+    ok &= Save(signal, folder, "signal_live_step4.png");
+    input.step = -1;
+    DrawSignalView(input, signal);
+    ok &= Save(signal, folder, "signal_areas.png");
+    input.step = 0;
+    input.selectedClass = 0;
+    input.brushRadius = 0.3f;
+    input.cursor = QPoint(400, 300);
+    DrawSignalView(input, signal);
+    ok &= Save(signal, folder, "signal_points_delete_brush.png");
+
+    ErrorGraphInput graph;
+    graph.meanSquaredError.history = &scene.meanSquared;
+    graph.verifyError.history = &scene.verify;
+    graph.classificationError.history = &scene.error;
+    graph.ni.history = &scene.ni;
+    graph.ni.visible = true;
+    QImage strip(585, 100, QImage::Format_ARGB32);
+    DrawErrorGraph(graph, strip);
+    ok &= Save(strip, folder, "errorgraph_300_epochs.png");
+
+    const DiagramColors colors = SystemDiagramColors();
+    QImage diagram(177, 330, QImage::Format_ARGB32);
+    DrawNetworkDiagram(CurrentNetworkSummary(), colors, diagram);
+    ok &= Save(diagram, folder, "netdiagram_2-10-2.png");
+    for (const auto& [structure, name] : {std::pair{"2:100:2", "netdiagram_2-100-2.png"},
+                                          std::pair{"2:5:5:5:2", "netdiagram_2-5-5-5-2.png"}}) {
+        BuildNetwork(structure);
+        DrawNetworkDiagram(CurrentNetworkSummary(), colors, diagram);
+        ok &= Save(diagram, folder, name);
+    }
+    return ok ? 0 : 1;
+}
