@@ -1,0 +1,332 @@
+// Exact-output tests of the headless trainer: runs the kestro-train program and reads its
+// stdout, stderr and exit status.
+#include <gtest/gtest.h>
+#include <sys/wait.h>
+
+#include <algorithm>
+#include <charconv>
+#include <cstdio>
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <regex>
+#include <sstream>
+#include <string>
+#include <vector>
+
+#include "units/glowny/learnparams.h"
+
+namespace kestro {
+namespace {
+
+struct Result {
+    int status = -1;
+    std::string out;
+    std::string err;
+};
+
+std::string ReadFile(const std::filesystem::path& path) {
+    std::ifstream file(path, std::ios::binary);
+    std::ostringstream text;
+    text << file.rdbuf();
+    return text.str();
+}
+
+// Runs kestro-train with the arguments (each passed as one word).
+Result Train(const std::vector<std::string>& args) {
+    static const std::filesystem::path dir = [] {
+        std::string pattern =
+            (std::filesystem::temp_directory_path() / "kestro_train_test_XXXXXX").string();
+        const char* made = mkdtemp(pattern.data());
+        EXPECT_NE(made, nullptr);
+        return std::filesystem::path(pattern);
+    }();
+    std::string command = "'" KESTRO_TRAIN_PATH "'";
+    for (const std::string& arg : args) {
+        command += " '";
+        for (const char c : arg)
+            command += c == '\'' ? std::string("'\\''") : std::string(1, c);
+        command += "'";
+    }
+    command += " >'" + (dir / "out").string() + "' 2>'" + (dir / "err").string() + "'";
+    const int raw = std::system(command.c_str());
+    Result result;
+    result.status = WIFEXITED(raw) ? WEXITSTATUS(raw) : -1;
+    result.out = ReadFile(dir / "out");
+    result.err = ReadFile(dir / "err");
+    return result;
+}
+
+std::vector<std::string> Lines(const std::string& text) {
+    std::vector<std::string> lines;
+    std::istringstream stream(text);
+    for (std::string line; std::getline(stream, line);)
+        lines.push_back(line);
+    return lines;
+}
+
+// The lines whose event is `event`.
+std::vector<std::string> Events(const std::string& text, const std::string& event) {
+    std::vector<std::string> found;
+    for (const std::string& line : Lines(text))
+        if (line.rfind("{\"event\":\"" + event + "\"", 0) == 0)
+            found.push_back(line);
+    return found;
+}
+
+// The text after "key": up to the next ',' or '}' (or the whole array for "weights").
+std::string Field(const std::string& line, const std::string& key) {
+    const std::string tag = "\"" + key + "\":";
+    const size_t at = line.find(tag);
+    if (at == std::string::npos)
+        return "";
+    const size_t from = at + tag.size();
+    const size_t to = line.find_first_of(line[from] == '[' ? "]" : ",}", from);
+    return line.substr(from, to - from + (line[from] == '[' ? 1 : 0));
+}
+
+int64_t IntField(const std::string& line, const std::string& key) {
+    return std::stoll(Field(line, key));
+}
+
+// Output without the wall-time fields, which differ from run to run.
+std::string WithoutTimes(const std::string& text) {
+    static const std::regex times(",\"ms\":[0-9]+,\"per_s\":[0-9]+");
+    return std::regex_replace(text, times, "");
+}
+
+TEST(KestroTrain, BadOptionsGiveExitStatusTwoAndOneLine) {
+    const std::vector<std::vector<std::string>> bad = {
+        {"--amount", "0"},
+        {"--amount", "2001"},
+        {"--amount", "12x"},
+        {"--seed", "-1"},
+        {"--seed", "4294967296"},
+        {"--seed", "abc"},
+        {"--seed"},
+        {"--shape", "2147483648"},
+        {"--arrangement", "4"},
+        {"--min-dist", "0.0005"},
+        {"--min-dist", "0.25"},
+        {"--min-dist", "0.0015"},
+        {"--structure", "2:30:2"},
+        {"--order", "5"},
+        {"--ni", "101"},
+        {"--ni-min", "0"},
+        {"--down", "99899"},
+        {"--down", "100000"},
+        {"--alpha", "-1"},
+        {"--mode", "7"},
+        {"--mode", "-2"},
+        {"--runs", "0"},
+        {"--max-epochs", "0"},
+        {"--bogus"},
+        {"--equal=1"},
+        {"extra"},
+        {"--points", "/nonexistent/x.points"},
+    };
+    for (const std::vector<std::string>& args : bad) {
+        const Result r = Train(args);
+        EXPECT_EQ(r.status, 2) << args[0];
+        EXPECT_EQ(r.out, "") << args[0];
+        ASSERT_FALSE(r.err.empty()) << args[0];
+        EXPECT_EQ(r.err.find('\n'), r.err.size() - 1) << r.err;
+        const std::string option = args[0].substr(0, args[0].find('='));
+        EXPECT_NE(r.err.find(option), std::string::npos) << r.err;
+    }
+}
+
+TEST(KestroTrain, TheSameSeedGivesTheSameOutput) {
+    const std::vector<std::string> args = {
+        "--seed", "7", "--amount",   "100",     "--mode",        "-50",
+        "--runs", "2", "--continue", "--trace", "--dump-points", "--dump-network"};
+    const Result first = Train(args);
+    const Result second = Train(args);
+    ASSERT_EQ(first.status, 0) << first.err;
+    EXPECT_EQ(first.err, "");
+    EXPECT_EQ(WithoutTimes(first.out), WithoutTimes(second.out));
+    EXPECT_NE(WithoutTimes(first.out), first.out);  // the times were there to take out
+
+    // Without --seed the clock's seed is printed; giving it back repeats the run.
+    const Result clocked = Train({"--amount", "50", "--mode", "-10", "--dump-network"});
+    ASSERT_EQ(clocked.status, 0);
+    const std::string seed = Field(Lines(clocked.out)[0], "seed");
+    const Result again =
+        Train({"--seed", seed, "--amount", "50", "--mode", "-10", "--dump-network"});
+    EXPECT_EQ(WithoutTimes(clocked.out), WithoutTimes(again.out));
+}
+
+TEST(KestroTrain, LinesHaveTheirKeysInOrder) {
+    const Result r = Train({"--seed", "7", "--amount", "100", "--mode", "14", "--max-epochs", "3",
+                            "--trace", "--dump-points", "--dump-network"});
+    ASSERT_EQ(r.status, 0);
+    const std::vector<std::string> lines = Lines(r.out);
+    const std::string number = "-?[0-9]+(\\.[0-9]+)?(e-?[0-9]+)?";
+    ASSERT_TRUE(
+        std::regex_match(lines[0], std::regex("\\{\"event\":\"start\",\"seed\":7,\"shape\":9,"
+                                              "\"points\":100,\"class1\":[0-9]+,\"class2\":[0-9]+,"
+                                              "\"structure\":\"2:10:2\"\\}")))
+        << lines[0];
+    EXPECT_EQ(IntField(lines[0], "class1") + IntField(lines[0], "class2"), 100);
+    const std::regex point("\\{\"event\":\"point\",\"i\":[0-9]+,\"x\":" + number +
+                           ",\"y\":" + number + ",\"class\":[01]\\}");
+    for (int i = 0; i < 100; ++i) {
+        ASSERT_TRUE(std::regex_match(lines[1 + i], point)) << lines[1 + i];
+        EXPECT_EQ(IntField(lines[1 + i], "i"), i);
+    }
+    const std::regex checkpoint(
+        "\\{\"event\":\"checkpoint\",\"run\":1,\"epoch\":[0-9]+,\"error\":" + number +
+        ",\"mse\":" + number + ",\"verify\":" + number + ",\"ni\":" + number + "\\}");
+    for (int e = 1; e <= 3; ++e) {
+        ASSERT_TRUE(std::regex_match(lines[100 + e], checkpoint)) << lines[100 + e];
+        EXPECT_EQ(IntField(lines[100 + e], "epoch"), e);
+    }
+    ASSERT_TRUE(std::regex_match(
+        lines[104],
+        std::regex("\\{\"event\":\"end\",\"run\":1,\"epochs\":3,\"run_epochs\":3,"
+                   "\"presentations\":300,\"error\":" +
+                   number + ",\"ni\":" + number + ",\"ms\":[0-9]+,\"per_s\":[0-9]+\\}")))
+        << lines[104];
+    EXPECT_EQ(Field(lines[104], "error"), Field(lines[103], "error"));
+    // 2:10:2: 14 neurons; inputs without weights, hidden with 2, outputs with 10.
+    ASSERT_EQ(lines.size(), 105u + 14u);
+    const std::regex neuron("\\{\"event\":\"neuron\",\"i\":[0-9]+,\"layer\":[0-2],\"bias\":" +
+                            number + ",\"weights\":\\[(" + number + "(," + number + ")*)?\\]\\}");
+    for (int i = 0; i < 14; ++i) {
+        const std::string& line = lines[105 + i];
+        ASSERT_TRUE(std::regex_match(line, neuron)) << line;
+        EXPECT_EQ(IntField(line, "i"), i);
+        const int layer = i < 2 ? 0 : i < 12 ? 1 : 2;
+        EXPECT_EQ(IntField(line, "layer"), layer);
+        const std::string weights = Field(line, "weights");
+        const int commas = static_cast<int>(std::count(weights.begin(), weights.end(), ','));
+        EXPECT_EQ(weights == "[]" ? 0 : commas + 1, layer == 0 ? 0 : layer == 1 ? 2 : 10) << line;
+    }
+}
+
+TEST(KestroTrain, FloatsAreTheShortestTextOfTheirFloat) {
+    const Result r = Train({"--seed", "3", "--amount", "60", "--mode", "-10", "--trace",
+                            "--dump-points", "--dump-network"});
+    ASSERT_EQ(r.status, 0);
+    const std::regex token("-?[0-9]+\\.[0-9]+(e-?[0-9]+)?|-?[0-9]+e-?[0-9]+");
+    int seen = 0;
+    for (std::sregex_iterator it(r.out.begin(), r.out.end(), token), end; it != end; ++it) {
+        const std::string text = it->str();
+        float value = 0;
+        std::from_chars(text.data(), text.data() + text.size(), value);
+        char shortest[32];
+        const auto done = std::to_chars(shortest, shortest + sizeof shortest, value);
+        ASSERT_EQ(std::string(shortest, done.ptr), text);
+        ++seen;
+    }
+    EXPECT_GT(seen, 200);
+}
+
+TEST(KestroTrain, CheckpointCadenceAndCounts) {
+    const Result r =
+        Train({"--seed", "5", "--amount", "25", "--mode", "14", "--max-epochs", "2010", "--trace"});
+    ASSERT_EQ(r.status, 0);
+    const std::vector<std::string> checkpoints = Events(r.out, "checkpoint");
+    ASSERT_EQ(checkpoints.size(), 2001u + 5u);
+    for (int e = 1; e <= 2001; ++e)
+        ASSERT_EQ(IntField(checkpoints[e - 1], "epoch"), e);
+    for (int k = 0; k < 5; ++k)
+        EXPECT_EQ(IntField(checkpoints[2001 + k], "epoch"), 2002 + 2 * k);
+    const std::string end = Events(r.out, "end").at(0);
+    EXPECT_EQ(IntField(end, "epochs"), 2010);
+    EXPECT_EQ(IntField(end, "run_epochs"), 2010);
+    EXPECT_EQ(IntField(end, "presentations"), 2010 * 25);
+}
+
+TEST(KestroTrain, RunsContinueOrReset) {
+    Result r =
+        Train({"--seed", "5", "--amount", "50", "--mode", "-10", "--runs", "2", "--continue"});
+    std::vector<std::string> ends = Events(r.out, "end");
+    ASSERT_EQ(ends.size(), 2u);
+    EXPECT_EQ(IntField(ends[1], "run"), 2);
+    EXPECT_EQ(IntField(ends[1], "epochs"), 20);
+    EXPECT_EQ(IntField(ends[1], "run_epochs"), 10);
+    EXPECT_EQ(IntField(ends[1], "presentations"), 1000);
+
+    r = Train({"--seed", "5", "--amount", "50", "--mode", "-10", "--runs", "2"});
+    ends = Events(r.out, "end");
+    ASSERT_EQ(ends.size(), 2u);
+    EXPECT_EQ(IntField(ends[1], "epochs"), 10);
+    EXPECT_EQ(IntField(ends[1], "presentations"), 500);
+}
+
+TEST(KestroTrain, LearningControlsAreAppliedAsTheUserSetsThem) {
+    // ni 0.9 decays by 0.999^400 per epoch with --down 99900.
+    LearnParameters p;
+    ScrollBarDownChange(p, 99900);
+    const float rate = EpochDownRate(p.downFactor, 400);
+    const float expected = static_cast<float>(0.9f * static_cast<double>(rate));
+    Result r = Train({"--seed", "2", "--down", "99900", "--mode", "-1", "--trace"});
+    std::string checkpoint = Events(r.out, "checkpoint").at(0);
+    EXPECT_EQ(std::stof(Field(checkpoint, "ni")), expected) << checkpoint;
+
+    r = Train({"--seed", "2", "--ni", "50", "--no-auto-decrease", "--no-verify", "--mode", "-10",
+               "--trace"});
+    for (const std::string& line : Events(r.out, "checkpoint")) {
+        EXPECT_EQ(Field(line, "ni"), "0.5") << line;
+        EXPECT_EQ(Field(line, "verify"), "0") << line;
+    }
+
+    // ni 0: nothing is learnt, so the error never changes; presentations are still counted.
+    r = Train({"--seed", "2", "--ni", "0", "--no-auto-decrease", "--mode", "-10", "--trace",
+               "--order", "0"});
+    const std::vector<std::string> checkpoints = Events(r.out, "checkpoint");
+    ASSERT_EQ(checkpoints.size(), 10u);
+    for (const std::string& line : checkpoints)
+        EXPECT_EQ(Field(line, "mse"), Field(checkpoints[0], "mse"));
+    EXPECT_EQ(IntField(Events(r.out, "end").at(0), "presentations"), 4000);
+
+    // Momentum off changes the training.
+    const Result with = Train({"--seed", "2", "--mode", "-10", "--dump-network"});
+    const Result without =
+        Train({"--seed", "2", "--mode", "-10", "--dump-network", "--no-momentum"});
+    EXPECT_NE(WithoutTimes(with.out), WithoutTimes(without.out));
+}
+
+TEST(KestroTrain, PointsFileAndStructure) {
+    const std::filesystem::path path =
+        std::filesystem::temp_directory_path() / "kestro_train_test_points.points";
+    {
+        std::ofstream file(path, std::ios::binary);
+        file << "; points\r\n0.5\t-0.25\t1\r\n0\t1\t2\r\n-0.75\t0.125\t2\r\n0.1\t0.2\t3\r\n";
+    }
+    const Result r = Train({"--seed", "1", "--points", path.string(), "--structure", "2:5:5:5:2",
+                            "--dump-points", "--dump-network", "--mode", "-1"});
+    std::filesystem::remove(path);
+    ASSERT_EQ(r.status, 0) << r.err;
+    const std::vector<std::string> lines = Lines(r.out);
+    EXPECT_EQ(lines[0],
+              "{\"event\":\"start\",\"seed\":1,\"shape\":9,\"points\":4,\"class1\":1,"
+              "\"class2\":2,\"structure\":\"2:5:5:5:2\"}");
+    EXPECT_EQ(lines[1], "{\"event\":\"point\",\"i\":0,\"x\":0.5,\"y\":-0.25,\"class\":0}");
+    EXPECT_EQ(lines[2], "{\"event\":\"point\",\"i\":1,\"x\":0,\"y\":1,\"class\":1}");
+    EXPECT_EQ(lines[3], "{\"event\":\"point\",\"i\":2,\"x\":-0.75,\"y\":0.125,\"class\":1}");
+    EXPECT_EQ(lines[4], "{\"event\":\"point\",\"i\":3,\"x\":0.1,\"y\":0.2,\"class\":2}");
+    EXPECT_EQ(IntField(Events(r.out, "end").at(0), "presentations"), 4);
+    EXPECT_EQ(Events(r.out, "neuron").size(), 19u);
+}
+
+TEST(KestroTrain, GoldenOutput) {
+    const Result r =
+        Train({"--seed", "1", "--shape", "11", "--amount", "200", "--mode", "-1000", "--order", "3",
+               "--premphase", "--trace", "--dump-points", "--dump-network"});
+    ASSERT_EQ(r.status, 0);
+    const std::string text = WithoutTimes(r.out);
+    uint64_t hash = 1469598103934665603ull;  // FNV-1a
+    for (const char c : text) {
+        hash ^= static_cast<unsigned char>(c);
+        hash *= 1099511628211ull;
+    }
+    const std::vector<std::string> lines = Lines(text);
+    std::printf("golden trainer output: %zu lines, hash %016llx, last end line %s\n", lines.size(),
+                static_cast<unsigned long long>(hash), Events(text, "end").at(0).c_str());
+    EXPECT_EQ(hash, 0xca7d0f8c7926b26aull) << std::hex << "got " << hash;
+}
+
+}  // namespace
+}  // namespace kestro
