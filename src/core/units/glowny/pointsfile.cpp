@@ -77,12 +77,21 @@ bool ToNumber(std::u16string_view field, double& value) {
     return true;
 }
 
-// The file name as Qt spells it.
-QString QtName(const std::filesystem::path& path) {
-    if constexpr (std::is_same_v<std::filesystem::path::value_type, char>)
-        return QFile::decodeName(QByteArray(path.c_str()));
-    else
-        return QString::fromStdU16String(path.u16string());
+// The file name as Qt spells it; false when Qt cannot spell it (bytes that are not valid in the
+// system's encoding), so that no other file is touched instead.
+bool QtName(const std::filesystem::path& path, QString& name) {
+    if constexpr (std::is_same_v<std::filesystem::path::value_type, char>) {
+        const QByteArray native(path.c_str());
+        name = QFile::decodeName(native);
+        return QFile::encodeName(name) == native;
+    } else {
+        name = QString::fromStdU16String(path.u16string());
+        return true;
+    }
+}
+
+std::string UnspellableName(const std::filesystem::path& path) {
+    return "The file name \"" + path.string() + "\" is not valid in the system's encoding";
 }
 
 }  // namespace
@@ -119,12 +128,13 @@ bool ParsePointLine(std::u16string_view line, PointSet& set) {
     constexpr double FloatMax = std::numeric_limits<float>::max();
     if (std::fabs(values[0]) > FloatMax || std::fabs(values[1]) > FloatMax)
         return false;
-    // classIndex = (c + 8, rounded half to even) mod 9; a value that would give a negative
-    // index or does not fit a 64-bit integer is skipped.
-    const double rounded = std::nearbyint(values[2] + 8.0);
-    if (!(rounded >= 0 && rounded < 9223372036854775808.0))
+    // classIndex = (c + 8, rounded half to even) mod 9, exactly: adding the even 8 after the
+    // rounding gives the same integer without losing digits of a large c. A value that would
+    // give a negative index or does not fit a 64-bit integer is skipped.
+    const double rounded = std::nearbyint(values[2]);
+    if (!(rounded >= -8 && rounded < 9223372036854775808.0))
         return false;
-    const auto classIndex = static_cast<int32_t>(static_cast<int64_t>(rounded) % 9);
+    const auto classIndex = static_cast<int32_t>((static_cast<int64_t>(rounded) + 8) % 9);
     set.points[set.count] =
         SamplePoint{static_cast<float>(values[0]), static_cast<float>(values[1]), classIndex, true};
     ++set.count;
@@ -192,8 +202,18 @@ void PointsReader::TakeBytes(std::string_view bytes) {
     if (Full())
         return;
     if (encoding_ == Encoding::Utf8) {
-        for (const char byte : bytes)
-            TakeUtf8Byte(static_cast<unsigned char>(byte));
+        for (size_t i = 0; i < bytes.size(); ++i) {
+            if (ignoreRest_ && utf8Count_ == 0) {
+                // Skip to the next byte that may end the line: CR, LF or the lead byte of
+                // U+2028 (E2 is never a continuation byte, so no sequence is cut).
+                while (i < bytes.size() && bytes[i] != '\r' && bytes[i] != '\n' &&
+                       bytes[i] != '\xE2')
+                    ++i;
+                if (i == bytes.size())
+                    break;
+            }
+            TakeUtf8Byte(static_cast<unsigned char>(bytes[i]));
+        }
         return;
     }
     const bool littleEndian = encoding_ == Encoding::Utf16Le;
@@ -282,17 +302,18 @@ void PointsReader::TakeUnit(char16_t unit) {
         EndLine();
         return;
     }
-    // Nothing after the third TAB can change the line's point.
-    if (tabs_ >= 3 || overlong_)
+    // Nothing after a comment's semicolon or a line's third TAB can change its point.
+    if (ignoreRest_)
         return;
     if (static_cast<int64_t>(line_.size()) >= MaxPointLineLength) {
         overlong_ = true;
+        ignoreRest_ = true;
         line_ = std::u16string();
         return;
     }
-    if (unit == Tab)
-        ++tabs_;
     line_.push_back(unit);
+    if ((unit == u';' && line_.size() == 1) || (unit == Tab && ++tabs_ == 3))
+        ignoreRest_ = true;
 }
 
 void PointsReader::EndLine() {
@@ -302,6 +323,7 @@ void PointsReader::EndLine() {
     line_.clear();
     tabs_ = 0;
     overlong_ = false;
+    ignoreRest_ = false;
 }
 
 int32_t ParsePointsBytes(std::string_view bytes, PointSet& set) {
@@ -313,7 +335,13 @@ int32_t ParsePointsBytes(std::string_view bytes, PointSet& set) {
 
 FileResult LoadPointsFile(const std::filesystem::path& path, PointSet& set) {
     FileResult result;
-    const QString name = QtName(path);
+    QString name;
+    if (!QtName(path, name)) {
+        set.count = 0;
+        result.status = FileStatus::Failed;
+        result.message = UnspellableName(path);
+        return result;
+    }
     // Only an existing regular file is read: a missing file, a directory or a device (which may
     // never end) is left alone without a message.
     if (!QFileInfo(name).isFile()) {
@@ -350,7 +378,12 @@ FileResult LoadPointsFile(const std::filesystem::path& path, PointSet& set) {
 
 FileResult SavePointsFile(const std::filesystem::path& path, const PointSet& set) {
     FileResult result;
-    const QString name = QtName(path);
+    QString name;
+    if (!QtName(path, name)) {
+        result.status = FileStatus::Failed;
+        result.message = UnspellableName(path);
+        return result;
+    }
     const std::string bytes = PointsFileBytes(set);
     // Written to a temporary file and renamed over the old one, so a failed write keeps it.
     QSaveFile file(name);

@@ -55,9 +55,10 @@ class PointsReader {
     unsigned char utf8Bytes_[4] = {};  // UTF-8: bytes of an unfinished sequence
     int utf8Count_ = 0;
     int utf8Length_ = 0;
-    std::u16string line_;    // the current line, up to its third TAB
-    int tabs_ = 0;           // TABs in line_
-    bool overlong_ = false;  // the current line passed MaxPointLineLength
+    std::u16string line_;      // the current line, up to its third TAB or a leading semicolon
+    int tabs_ = 0;             // TABs in line_
+    bool overlong_ = false;    // the current line passed MaxPointLineLength
+    bool ignoreRest_ = false;  // nothing more of the current line matters
 };
 
 // Empties the set and reads a whole points file's bytes into it; returns the number of points.
@@ -77,7 +78,8 @@ struct FileResult {
 
 // Loads a points file into the set. A path that is not an existing regular file leaves the set
 // alone (NotAFile). Otherwise the set is emptied first and filled with the accepted lines; when
-// reading fails midway it is left empty (Failed).
+// the file cannot be opened or read it is left empty (Failed). A name that is not valid in the
+// system's encoding fails as well.
 [[nodiscard]] FileResult LoadPointsFile(const std::filesystem::path& path, PointSet& set);
 
 // Writes the set to a points file, replacing any existing file; a failed write leaves an
