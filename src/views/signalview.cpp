@@ -54,10 +54,6 @@ int PlaneToPixelY(float y, int height) {
     return static_cast<int>(RoundToInteger((1.0 - static_cast<double>(y)) * height) / 2);
 }
 
-float RasterShade(float maxOutput) {
-    return static_cast<float>((static_cast<double>(maxOutput) + 0.5) / 1.5);
-}
-
 int RegionColorIndex(int32_t regionCode) {
     return static_cast<int>(static_cast<uint32_t>(regionCode) % ViewColorCount);
 }
@@ -83,7 +79,6 @@ void DrawRaster(int step, RasterEvaluator evaluate, QImage& image) {
     // in the state of the last cell. Each colour goes into the cell's top-left pixel.
     std::vector<float> xs(RasterChunk), ys(RasterChunk), maxOutputs(RasterChunk);
     std::vector<int32_t> winners(RasterChunk), regionCodes(RasterChunk);
-    std::vector<int> cellColumn(RasterChunk), cellRow(RasterChunk);
     PointBatch batch;
     batch.x = xs.data();
     batch.y = ys.data();
@@ -96,10 +91,9 @@ void DrawRaster(int step, RasterEvaluator evaluate, QImage& image) {
     const int64_t total = static_cast<int64_t>(columns) * rows;
     for (int64_t done = 0; done < total;) {
         const int count = static_cast<int>(MinInt64(RasterChunk, total - done));
+        const int firstColumn = nextColumn, firstRow = nextRow;
         for (int k = 0; k < count; ++k) {
             const auto at = static_cast<size_t>(k);
-            cellColumn[at] = nextColumn;
-            cellRow[at] = nextRow;
             xs[at] = columnX[static_cast<size_t>(nextColumn)];
             ys[at] = rowY[static_cast<size_t>(nextRow)];
             // An empty network answers nothing: its cells stay black.
@@ -111,15 +105,19 @@ void DrawRaster(int step, RasterEvaluator evaluate, QImage& image) {
         }
         batch.count = count;
         evaluate(batch);
+        // The same walk again, now writing each cell's colour.
+        int column = firstColumn, row = firstRow;
         for (int k = 0; k < count; ++k) {
             const auto at = static_cast<size_t>(k);
             const int index = step > 0 ? winners[at] : RegionColorIndex(regionCodes[at]);
             KESTRO_ASSERT(index >= 0 && index < ViewColorCount);
             // pixel = BlendColor32(RasterColors[index], black, (o + 0.5) / 1.5)
-            const uint32_t color =
-                BlendColor32(RasterColors[index], OpaqueBlack, RasterShade(maxOutputs[at]));
-            auto* line = reinterpret_cast<uint32_t*>(bits + stride * cellRow[at] * cell);
-            line[cellColumn[at] * cell] = color;
+            const uint32_t color = ShadeColor(RasterColors[index], RasterShade(maxOutputs[at]));
+            reinterpret_cast<uint32_t*>(bits + stride * row * cell)[column * cell] = color;
+            if (++row == rows) {
+                row = 0;
+                ++column;
+            }
         }
         done += count;
     }

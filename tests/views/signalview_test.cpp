@@ -1,7 +1,9 @@
 #include <gtest/gtest.h>
 
 #include <QFontMetrics>
+#include <cmath>
 #include <cstdlib>
+#include <limits>
 #include <set>
 #include <string>
 #include <utility>
@@ -123,6 +125,34 @@ TEST_F(SignalViewTest, PlaneAndPixelMappings) {
     EXPECT_EQ(RegionColorIndex(10), 1);         // codes 1 and 10 share a colour
     EXPECT_EQ(RegionColorIndex(-1), 3);         // 4294967295 mod 9
     EXPECT_EQ(RegionColorIndex(INT32_MIN), 2);  // 2147483648 mod 9
+}
+
+TEST(ShadeColor, EqualsBlendingTowardBlackAtEveryRoundingBoundary) {
+    std::vector<float> factors = {
+        std::nanf(""), -1.0f, -0.0f, 0.0f, 1e-45f,
+        1e-30f,        0.5f,  1.0f,  1.5f, std::numeric_limits<float>::infinity()};
+    // Around each t = (k + 0.5) / c at which a channel c would round the other way.
+    for (int c : {0x12, 0x7F, 0x80, 0xAB, 0xFF})
+        for (int k = 0; k < c; ++k) {
+            float t = static_cast<float>((k + 0.5) / c);
+            for (int u = 0; u < 4; ++u)
+                t = std::nextafter(t, 0.0f);
+            for (int u = 0; u < 9; ++u, t = std::nextafter(t, 2.0f))
+                factors.push_back(t);
+        }
+    uint32_t seed = 1;
+    for (int k = 0; k < 20000; ++k) {
+        seed = seed * 134775813u + 1u;
+        factors.push_back(static_cast<float>(seed >> 8) / 16777216.0f);
+    }
+    std::vector<uint32_t> colors(std::begin(RasterColors), std::end(RasterColors));
+    colors.insert(colors.end(), {0xFF12AB80, 0xFF7F8012});
+    int differences = 0;
+    for (uint32_t color : colors)
+        for (float t : factors)
+            if (ShadeColor(color, t) != BlendColor32(color, 0xFF000000u, t) && differences++ < 5)
+                ADD_FAILURE() << std::hex << color << " at t = " << t;
+    EXPECT_EQ(differences, 0);
 }
 
 TEST_F(SignalViewTest, Step4On400MakesOneEvaluationPerCellAndUniformBlocks) {

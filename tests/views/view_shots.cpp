@@ -38,7 +38,7 @@ void Train(Scene& scene, const char* structure, int epochs) {
         const float x = RandomUniform(-1, 1), y = RandomUniform(-1, 1);
         set.points[set.count++] = {x, y, x * x + y * y < 0.4f ? 1 : 0, true};
     }
-    float ni = 0.05f;
+    float ni = 0.3f;
     for (int epoch = 0; epoch < epochs && epoch < HistorySlots; ++epoch) {
         int wrong = 0;
         double squared = 0;
@@ -78,7 +78,7 @@ int main(int argc, char** argv) {
     bool ok = true;
 
     Scene scene;
-    Train(scene, "2:10:2", 300);
+    Train(scene, "2:10:2", 600);
     SignalViewInput input;
     input.points = &scene.points;
     input.presentationCount = scene.presentations;
@@ -107,7 +107,7 @@ int main(int argc, char** argv) {
     graph.ni.visible = true;
     QImage strip(585, 100, QImage::Format_ARGB32);
     DrawErrorGraph(graph, strip);
-    ok &= Save(strip, folder, "errorgraph_300_epochs.png");
+    ok &= Save(strip, folder, "errorgraph_600_epochs.png");
 
     const DiagramColors colors = SystemDiagramColors();
     QImage diagram(177, 330, QImage::Format_ARGB32);

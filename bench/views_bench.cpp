@@ -1,0 +1,127 @@
+// The views' frames against the engine's evaluation of the same points: a full-resolution
+// frame (step 1) and a live frame (step 4) of 800 x 600, in answer and areas mode.
+#include <benchmark/benchmark.h>
+
+#include <QGuiApplication>
+#include <vector>
+
+#include "errorgraph.h"
+#include "netdiagram.h"
+#include "signalview.h"
+#include "units/nnet.h"
+#include "units/random.h"
+
+namespace {
+
+using namespace kestro;
+
+const char* const Structures[] = {"2:10:2", "2:100:2"};
+constexpr int Width = 800, Height = 600;
+
+void Setup(int structure) {
+    SetRandomSeed(1);
+    BuildNetwork(Structures[structure]);
+    RandomizeWeights(0.1f, 0.5f);
+}
+
+// 400 points in the square, as a shape generation leaves them.
+const PointSet& Points() {
+    static const PointSet set = [] {
+        PointSet s;
+        SetRandomSeed(42);
+        for (int k = 0; k < 400; ++k) {
+            const float x = RandomUniform(-1, 1), y = RandomUniform(-1, 1);
+            s.points[s.count++] = {x, y, x * x + y * y < 0.5f ? 1 : 0, k % 7 != 0};
+        }
+        return s;
+    }();
+    return set;
+}
+
+// The engine alone: one batch of the 480 000 points a full frame samples, in the frame's order.
+void EngineBatch(benchmark::State& state) {
+    Setup(static_cast<int>(state.range(0)));
+    const bool areas = state.range(1) != 0;
+    std::vector<float> xs, ys, maxOutputs(Width * Height);
+    std::vector<int32_t> winners(Width * Height), codes(Width * Height);
+    for (int px = 0; px < Width; ++px)
+        for (int py = 0; py < Height; ++py) {
+            xs.push_back(RasterSampleX(px, Width));
+            ys.push_back(RasterSampleY(py, Height));
+        }
+    PointBatch batch;
+    batch.x = xs.data();
+    batch.y = ys.data();
+    batch.count = Width * Height;
+    batch.winners = winners.data();
+    batch.maxOutputs = maxOutputs.data();
+    batch.regionCodes = areas ? codes.data() : nullptr;
+    for (auto _ : state) {
+        EvaluateBatch(batch);
+        benchmark::ClobberMemory();
+    }
+    state.SetLabel(std::string(Structures[state.range(0)]) + (areas ? " areas" : " answer"));
+}
+
+// DrawSignalView(step, 1) with axes and 400 points.
+void SignalFrame(benchmark::State& state) {
+    Setup(static_cast<int>(state.range(0)));
+    SignalViewInput input;
+    input.points = &Points();
+    input.step = static_cast<int>(state.range(1));
+    input.presentationCount = 1;
+    QImage image(Width, Height, QImage::Format_ARGB32);
+    for (auto _ : state) {
+        DrawSignalView(input, image);
+        benchmark::ClobberMemory();
+    }
+    state.SetLabel(std::string(Structures[state.range(0)]) + " step " + std::to_string(input.step));
+}
+
+void ErrorGraph(benchmark::State& state) {
+    ErrorHistory h;
+    h.count = 4000;
+    h.step = 2;
+    for (int k = 0; k < HistorySlots; ++k)
+        h.slot[k] = {0.1f + 0.0001f * k, 0.2f + 0.0001f * k};
+    ErrorGraphInput input;
+    input.meanSquaredError.history = input.verifyError.history = &h;
+    input.classificationError.history = input.ni.history = &h;
+    input.ni.visible = true;
+    QImage image(585, 100, QImage::Format_ARGB32);
+    for (auto _ : state) {
+        DrawErrorGraph(input, image);
+        benchmark::ClobberMemory();
+    }
+}
+
+void NetworkDiagram(benchmark::State& state) {
+    Setup(static_cast<int>(state.range(0)));
+    QImage image(177, 330, QImage::Format_ARGB32);
+    for (auto _ : state) {
+        DrawNetworkDiagram(CurrentNetworkSummary(), DiagramColors{}, image);
+        benchmark::ClobberMemory();
+    }
+    state.SetLabel(Structures[state.range(0)]);
+}
+
+}  // namespace
+
+BENCHMARK(EngineBatch)->ArgsProduct({{0, 1}, {0, 1}})->Unit(benchmark::kMillisecond);
+BENCHMARK(SignalFrame)->ArgsProduct({{0, 1}, {1, 4, -1, -4, 0}})->Unit(benchmark::kMillisecond);
+BENCHMARK(ErrorGraph)->Unit(benchmark::kMillisecond);
+BENCHMARK(NetworkDiagram)->DenseRange(0, 1)->Unit(benchmark::kMillisecond);
+
+int main(int argc, char** argv) {
+    // Text needs a QGuiApplication; without a display it runs on the offscreen platform.
+    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
+        qputenv("QT_QPA_PLATFORM", "offscreen");
+    int qtArgc = 1;
+    QGuiApplication app(qtArgc, argv);
+    benchmark::Initialize(&argc, argv);
+    if (benchmark::ReportUnrecognizedArguments(argc, argv))
+        return 1;
+    benchmark::RunSpecifiedBenchmarks();
+    benchmark::Shutdown();
+    return 0;
+}
