@@ -1,10 +1,17 @@
-// Program entry: the application object, the windows, the message loop.
+// Program entry: the system information, the application object, the windows, the message loop.
 #include <QApplication>
 #include <QGuiApplication>
 #include <cstdio>
 #include <cstdlib>
+#include <exception>
+#include <memory>
 
+#include "about.h"
+#include "application.h"
+#include "dialogexception.h"
 #include "formmain.h"
+#include "icons.h"
+#include "units/info.h"
 
 namespace {
 
@@ -21,6 +28,8 @@ bool HaveDisplay() {
 }  // namespace
 
 int main(int argc, char* argv[]) {
+    // Gathered before anything else and only read afterwards.
+    kestro::GatherLocalInfo();
     if (!HaveDisplay()) {
         std::fprintf(stderr,
                      "kestro: no display found (DISPLAY is not set); run it on a desktop, or "
@@ -28,9 +37,27 @@ int main(int argc, char* argv[]) {
                      argv[0]);
         return 1;
     }
-    QApplication application(argc, argv);
+    // An exception that escapes where no event handler stands (a noexcept function, a
+    // destructor during unwinding) still reaches the error report.
+    kestro::InstallTerminateHandler();
+    kestro::TApplication application(argc, argv);
     QApplication::setApplicationName(QStringLiteral("Kestro Neural Network"));
-    kestro::TFormMain formMain;
-    formMain.show();
-    return QApplication::exec();
+    QApplication::setWindowIcon(kestro::ApplicationIcon());
+
+    // The windows are created once, in this order, and live until the program ends; the
+    // error report's creation installs the application-wide exception handler.
+    std::unique_ptr<kestro::TFormMain> formMain;
+    std::unique_ptr<kestro::TdlgAbout> dlgAbout;
+    std::unique_ptr<kestro::TDialogException> dialogException;
+    try {
+        formMain = std::make_unique<kestro::TFormMain>();
+        dlgAbout = std::make_unique<kestro::TdlgAbout>(formMain.get());
+        dialogException = std::make_unique<kestro::TDialogException>();
+        formMain->show();
+        return QApplication::exec();
+    } catch (...) {
+        // Outside any event handler: creating a window, or leaving the message loop.
+        kestro::HandleUncaughtException(std::current_exception());
+        return kestro::TDialogException::ExitCodeAfterReport;
+    }
 }

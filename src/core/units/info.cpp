@@ -146,9 +146,8 @@ TLocalInfo ReadLocalInfo(std::string_view commonDataRoot) {
     TLocalInfo info;
     const std::string programPath = ProgramPath();
     const std::filesystem::path programFile(programPath);
-    info.ExeDir = programPath.empty()
-                      ? std::string()
-                      : EnsureTrailingChar(programFile.parent_path().string(), '/');
+    info.ExeDir = programPath.empty() ? std::string()
+                                      : EnsureTrailingChar(programFile.parent_path().string(), '/');
     info.PersonalDir = DocumentsDir();
     info.CompanyDataDir = CompanyDataDirBelow(commonDataRoot);
 

@@ -109,8 +109,8 @@ bool IsTrimmedFromValue(int32_t c) {
         return false;
     if (c <= 0x20 || (c >= 0x7F && c <= 0x9F))
         return true;
-    return c == 0xA0 || c == 0x1680 || (c >= 0x2000 && c <= 0x200A) || c == 0x2028 ||
-           c == 0x2029 || c == 0x202F || c == 0x3000;
+    return c == 0xA0 || c == 0x1680 || (c >= 0x2000 && c <= 0x200A) || c == 0x2028 || c == 0x2029 ||
+           c == 0x202F || c == 0x3000;
 }
 
 // True for tab, line feed, carriage return and blank: a run of them becomes one "%20".
@@ -155,8 +155,9 @@ std::string EncodeQueryValue(std::string_view text) {
             result += "%3b";
         } else if (c == '=') {
             result += "%3D";
-        } else if (c < 0x20 || c >= 0x7F || std::string_view("\"<>\\^`{|}").find(
-                                                  static_cast<char>(c)) != std::string_view::npos) {
+        } else if (c < 0x20 || c >= 0x7F ||
+                   std::string_view("\"<>\\^`{|}").find(static_cast<char>(c)) !=
+                       std::string_view::npos) {
             // Not allowed to stand in an address as it is: sent as percent-encoded bytes.
             AppendPercentBytes(result, chars[i].bytes);
         } else {
@@ -237,14 +238,25 @@ uint32_t CodeOffset(const void* address) {
 
 __attribute__((noinline)) CallStack CollectCallStack(int skip) {
     KESTRO_ASSERT(skip >= 0);
-    // Frame 0 of the walk is this function; frame 1 returns into our caller, which the count of
-    // frames to skip does not include.
-    void* frames[CallStackSize + 64] = {};
-    const int wanted = CallStackSize + 2 + (skip < 60 ? skip : 60);
-    const int count = backtrace(frames, wanted);
+    // The walk begins inside the walker (and, under a sanitizer, inside its wrapper of the walk);
+    // the list begins at the return address into the function that called this one, found by
+    // its value, then moves `skip` callers up.
+    constexpr int MaxSkip = 60;
+    constexpr int Capacity = CallStackSize + MaxSkip + 8;
+    void* frames[Capacity] = {};
+    const int count = backtrace(frames, Capacity);
+    const void* intoCaller = __builtin_return_address(0);
+    int first = 1;
+    for (int i = 0; i < count && i < 8; ++i) {
+        if (frames[i] == intoCaller) {
+            first = i;
+            break;
+        }
+    }
+    first += skip < MaxSkip ? skip : MaxSkip;
     CallStack stack;
     int filled = 0;
-    for (int i = 2 + skip; i < count && filled < CallStackSize; ++i) {
+    for (int i = first; i < count && filled < CallStackSize; ++i) {
         if (!frames[i])
             break;
         stack.entries[filled++] = CodeOffset(static_cast<const char*>(frames[i]) - 1);

@@ -59,9 +59,9 @@ std::string CleanAssertionMessage(std::string_view className, std::string_view m
 // 0xFFFFFFFF when the address lies in no loaded file.
 uint32_t CodeOffset(const void* address);
 
-// The callers of the function that calls this one: passes over `skip` frames above that
-// function, then gives the code offsets of up to 11 return addresses, each minus 1 so that it
-// points into its call instruction.
+// The chain of callers: up to 11 return addresses as code offsets, each minus 1 so that it
+// points into its call instruction. With skip 0 the list begins with the return address into the
+// function that called this one; each further skipped frame moves it one caller up.
 CallStack CollectCallStack(int skip);
 
 // The entries as 8-digit upper-case hexadecimal numbers separated by ", ", up to the first 0.

@@ -1,0 +1,30 @@
+// The desktop's "open" operation for local files and web addresses, behind a replaceable hook
+// so that tests can see what would be opened without starting a browser.
+#pragma once
+
+#include <QString>
+#include <QUrl>
+#include <functional>
+#include <string>
+
+namespace kestro {
+
+// Receives every target given to ShellOpen while installed.
+using ShellOpenHook = std::function<void(const QString& target)>;
+
+// Installs a hook in place of the desktop (an empty hook restores the desktop); returns the
+// hook that was installed before.
+ShellOpenHook SetShellOpenHook(ShellOpenHook hook);
+
+// The URL the desktop is given: a web address as it stands, anything else as a local file.
+QUrl ShellTargetUrl(const QString& target);
+
+// Opens target in the user's default viewer; the result is not examined.
+void ShellOpen(const QString& target);
+void ShellOpen(const std::string& target);
+
+// Opens the local help page of the program in programDirectory when it exists as a file;
+// otherwise does nothing.
+void OpenLocalHelp(const std::string& programDirectory);
+
+}  // namespace kestro
