@@ -35,6 +35,15 @@ void TClickLabel::mouseReleaseEvent(QMouseEvent* event) {
         emit clicked();
 }
 
+void FitLabelFont(QLabel* label, int maxWidth, int minPixels) {
+    QFont font = label->font();
+    while (font.pixelSize() > minPixels &&
+           QFontMetrics(font).horizontalAdvance(label->text()) > maxWidth)
+        font.setPixelSize(font.pixelSize() - 1);
+    label->setFont(font);
+    label->adjustSize();
+}
+
 void CentreOnScreen(QWidget* window) {
     const QScreen* screen = window->screen();
     if (!screen)

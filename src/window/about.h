@@ -46,6 +46,10 @@ class TdlgAbout : public QDialog {
     TClickLabel* imageCompanyLogo;
 };
 
+// Lowers the pixel size of the label's font, no further than minPixels, until its text fits in
+// maxWidth (a font that stands in for a missing one may run wider); then sizes the label to fit.
+void FitLabelFont(QLabel* label, int maxWidth, int minPixels);
+
 // Moves a top-level window to the middle of the screen it is on.
 void CentreOnScreen(QWidget* window);
 

@@ -87,7 +87,6 @@ TDialogException::TDialogException(QWidget* parent)
     labelTitle =
         NewLabel(this, "labelTitle", QStringLiteral("Kestro Neural Network causes Error"), 8, 10);
     labelTitle->setFont(PixelFont(QStringLiteral("Tahoma"), 16, true));
-    labelTitle->adjustSize();
 
     imageLogo40 = new QLabel(this);
     imageLogo40->setObjectName(QStringLiteral("imageLogo40"));
@@ -128,7 +127,6 @@ TDialogException::TDialogException(QWidget* parent)
     memoComment->setGeometry(4, 104, 427, 91);
     labelYourEmail = NewLabel(tsPleaseSend, "labelYourEmail",
                               QStringLiteral("Your Email Address (optional)"), 4, 208);
-    labelYourEmail->adjustSize();
     edEmail = new QLineEdit(tsPleaseSend);
     edEmail->setObjectName(QStringLiteral("edEmail"));
     edEmail->setGeometry(192, 204, 243, 22);
@@ -213,6 +211,9 @@ void TDialogException::FormCreate() {
         labelPleaseSend->fontMetrics().horizontalAdvance(labelPleaseSend->text()),
         labelPleaseSend->fontMetrics().height());
     labelWww->move(labelPleaseSend->x() + labelPleaseSend->width(), labelPleaseSend->y());
+    // The title stays clear of the logo and the e-mail label clear of its field.
+    FitLabelFont(labelTitle, imageLogo40->x() - labelTitle->x() - 4, 11);
+    FitLabelFont(labelYourEmail, edEmail->x() - labelYourEmail->x() - 4, 9);
     labelWww->setText(
         QString::fromUtf8(CompanyName.data(), static_cast<qsizetype>(CompanyName.size())));
     labelWww->adjustSize();
