@@ -91,7 +91,9 @@ bool QtName(const std::filesystem::path& path, QString& name) {
 }
 
 std::string UnspellableName(const std::filesystem::path& path) {
-    return "The file name \"" + path.string() + "\" is not valid in the system's encoding";
+    // Shown with replacement characters, so the message itself stays valid UTF-8.
+    return "The file name \"" + QFile::decodeName(QByteArray(path.string().c_str())).toStdString() +
+           "\" is not valid in the system's encoding";
 }
 
 }  // namespace
