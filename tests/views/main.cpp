@@ -1,4 +1,4 @@
-// Test runner of the core: a fixed locale, so that no result depends on the machine's settings.
+// Test runner of the views: a fixed locale, so that no result depends on the machine's settings.
 #include <gtest/gtest.h>
 
 #include <clocale>
