@@ -43,6 +43,8 @@ int main(int argc, char* argv[]) {
     kestro::TApplication application(argc, argv);
     QApplication::setApplicationName(QStringLiteral("Kestro Neural Network"));
     QApplication::setWindowIcon(kestro::ApplicationIcon());
+    // Desktops match the window to the menu entry kestro.desktop.
+    QGuiApplication::setDesktopFileName(QStringLiteral("kestro"));
 
     // The windows are created once, in this order, and live until the program ends; the
     // error report's creation installs the application-wide exception handler.
@@ -52,6 +54,7 @@ int main(int argc, char* argv[]) {
     try {
         formMain = std::make_unique<kestro::TFormMain>();
         dlgAbout = std::make_unique<kestro::TdlgAbout>(formMain.get());
+        formMain->SetAboutBox(dlgAbout.get());
         dialogException = std::make_unique<kestro::TDialogException>();
         formMain->show();
         return QApplication::exec();

@@ -26,10 +26,13 @@
 #include "generatedialog.h"
 #include "icons.h"
 #include "paintbox.h"
+#include "shell.h"
 #include "traininghost.h"
 #include "units/errors.h"
 #include "units/glowny/training.h"
+#include "units/info.h"
 #include "units/random.h"
+#include "units/weblinks.h"
 
 namespace kestro {
 
@@ -92,6 +95,7 @@ void TFormMain::FormCreate() {
     QApplication::setApplicationDisplayName(QString());
     RandomizeFromClock();
     pageControl->setCurrentIndex(0);
+    programDirectory = (QCoreApplication::applicationDirPath() + QLatin1Char('/')).toStdString();
     imageLogo->setPixmap(ApplicationIcon().pixmap(32, 32));
     imageLogo->setToolTip(QStringLiteral("About Kestro Neural Network"));
     *state_ = KestroState{};
@@ -143,6 +147,18 @@ void TFormMain::CreateActions() {
     connect(Action("actionViewCoordinates"), &QAction::triggered, this,
             &TFormMain::actionViewCoordinatesExecute);
     connect(Action("actionError"), &QAction::triggered, this, &TFormMain::actionErrorExecute);
+    connect(Action("actionHelpF1"), &QAction::triggered, this, &TFormMain::actionHelpF1Execute);
+    connect(Action("actionAbout"), &QAction::triggered, this, &TFormMain::actionAboutExecute);
+    // The web actions hand their address to the desktop and return at once.
+    connect(Action("actionHelpOnline"), &QAction::triggered, this,
+            [] { ShellOpen(OnlineHelpAddress(SiteBase())); });
+    connect(Action("actionHelpVersion"), &QAction::triggered, this, [] {
+        ShellOpen(VersionCheckAddress(SiteBase(), LocalInfo().VersionInfo.FileVersion));
+    });
+    connect(Action("actionHelpSupport"), &QAction::triggered, this,
+            [] { ShellOpen(SupportAddress(SiteBase())); });
+    connect(Action("actionHelpWeb"), &QAction::triggered, this,
+            [] { ShellOpen(ProductPageAddress(SiteBase())); });
 
     // The five view modes: one radio group; each action carries (rasterMode, showPoints).
     struct ViewMode {

@@ -9,6 +9,7 @@
 #include <map>
 #include <memory>
 #include <optional>
+#include <string>
 #include <string_view>
 
 #include "units/glowny/state.h"
@@ -33,6 +34,7 @@ namespace kestro {
 
 class TPaintBox;
 class TGeneratePointsDlg;
+class TdlgAbout;
 class FormTrainingHost;
 
 class TFormMain : public QMainWindow {
@@ -47,6 +49,12 @@ class TFormMain : public QMainWindow {
 
     // The working state (read by tests).
     KestroState& State() { return *state_; }
+
+    // The About box that actionAbout shows (created once at start, after this window).
+    void SetAboutBox(TdlgAbout* aboutBox) { aboutBox_ = aboutBox; }
+
+    // The directory of the program file, with its trailing separator.
+    std::string programDirectory;
 
     // --- controls ---
     QWidget* panelTop = nullptr;
@@ -147,6 +155,8 @@ class TFormMain : public QMainWindow {
     void actionMinimizeExecute();
     void actionExitExecute();
     void actionErrorExecute();
+    void actionHelpF1Execute();
+    void actionAboutExecute();
     void actionDistanceUpExecute();
     void actionDistanceDownExecute();
     void actionGenerateExecute();
@@ -188,6 +198,7 @@ class TFormMain : public QMainWindow {
     QActionGroup* shapeGroup_ = nullptr;
     std::map<QAction*, int32_t> shapeTags_;
     bool shown_ = false;
+    TdlgAbout* aboutBox_ = nullptr;
 };
 
 }  // namespace kestro

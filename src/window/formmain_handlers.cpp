@@ -18,17 +18,20 @@
 #include <QWindow>
 #include <chrono>
 
+#include "about.h"
 #include "errorgraph.h"
 #include "formmain.h"
 #include "generatedialog.h"
 #include "netdiagram.h"
 #include "paintbox.h"
+#include "shell.h"
 #include "signalview.h"
 #include "traininghost.h"
 #include "units/errors.h"
 #include "units/glowny/pointsfile.h"
 #include "units/glowny/startup.h"
 #include "units/glowny/training.h"
+#include "units/report.h"
 
 namespace kestro {
 
@@ -186,7 +189,17 @@ void TFormMain::actionMinimizeExecute() {
 }
 
 void TFormMain::actionErrorExecute() {
-    throw Exception("EWin32Error", "Test Error");
+    RaiseTestError();
+}
+
+void TFormMain::actionHelpF1Execute() {
+    OpenLocalHelp(programDirectory);
+}
+
+void TFormMain::actionAboutExecute() {
+    // Modal: a run in progress waits until the box is closed.
+    if (aboutBox_)
+        aboutBox_->exec();
 }
 
 // --- Learn tab and learn modes ---

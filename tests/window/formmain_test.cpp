@@ -13,6 +13,7 @@
 #include "actiontable.h"
 #include "formmain.h"
 #include "paintbox.h"
+#include "shell.h"
 #include "units/glowny/learnparams.h"
 #include "units/nnet.h"
 
@@ -23,7 +24,8 @@ namespace {
 // The item of the learn-mode menu with the given object name.
 QAction* ModeItem(TFormMain& form, const char* name) {
     for (QAction* action : form.popupMenuLearnMode->actions())
-        if (action->objectName() == QLatin1String(name)) return action;
+        if (action->objectName() == QLatin1String(name))
+            return action;
     return nullptr;
 }
 
@@ -38,7 +40,7 @@ void ShowAndActivate(TFormMain& form) {
 class FormMainTest : public QObject {
     Q_OBJECT
 
-private slots:
+  private slots:
     void startUpState() {
         TFormMain form;
         ShowAndActivate(form);
@@ -73,7 +75,8 @@ private slots:
         ShowAndActivate(form);
         int checked = 0;
         for (const ActionSpec& spec : ActionTable) {
-            if (spec.shortcut == 0) continue;
+            if (spec.shortcut == 0)
+                continue;
             QAction* action = form.Action(spec.name);
             QCOMPARE(action->shortcut(), ShortcutKeys(spec.shortcut));
             QVERIFY2(!action->shortcut().isEmpty(), spec.name.data());
@@ -243,10 +246,42 @@ private slots:
     void brushKeys() {
         TFormMain form;
         ShowAndActivate(form);
-        for (int k = 0; k < 60; ++k) QTest::keyClick(form.pbSignal, Qt::Key_BracketRight);
+        for (int k = 0; k < 60; ++k)
+            QTest::keyClick(form.pbSignal, Qt::Key_BracketRight);
         QCOMPARE(form.State().editState.brushRadius, 1.0f);
-        for (int k = 0; k < 60; ++k) QTest::keyClick(form.pbSignal, Qt::Key_BracketLeft);
+        for (int k = 0; k < 60; ++k)
+            QTest::keyClick(form.pbSignal, Qt::Key_BracketLeft);
         QCOMPARE(form.State().editState.brushRadius, 0.02f);
+    }
+
+    void helpAndWebActionsOpenTheirTargets() {
+        QStringList opened;
+        const ShellOpenHook previous = SetShellOpenHook([&](const QString& t) { opened << t; });
+        TFormMain form;
+        ShowAndActivate(form);
+        QTemporaryDir dir;
+        form.programDirectory = (dir.path() + QLatin1Char('/')).toStdString();
+        QTest::keyClick(form.pbSignal, Qt::Key_F1);  // no help beside the program: nothing
+        QVERIFY(opened.isEmpty());
+        QVERIFY(QDir(dir.path()).mkpath(QStringLiteral("help")));
+        QFile page(dir.filePath(QStringLiteral("help/index.html")));
+        QVERIFY(page.open(QIODevice::WriteOnly));
+        page.close();
+        form.comboStructure->setFocus();  // F1 works whichever control has the focus
+        QTest::keyClick(form.comboStructure, Qt::Key_F1);
+        QCOMPARE(opened.size(), 1);
+        QVERIFY(opened[0].endsWith(QStringLiteral("help/index.html")));
+        for (const char* name :
+             {"actionHelpOnline", "actionHelpVersion", "actionHelpSupport", "actionHelpWeb"})
+            form.Action(name)->trigger();
+        SetShellOpenHook(previous);
+        QCOMPARE(opened.size(), 5);
+        QCOMPARE(opened[1], QStringLiteral("https://quorvanta.example/kvn/help/?ver=0.9 Beta"));
+        QVERIFY(opened[2].startsWith(
+            QStringLiteral("https://quorvanta.example/cgi/version.cgi?what=KVN&ver=")));
+        QCOMPARE(opened[3],
+                 QStringLiteral("https://quorvanta.example/support/?what=KVN&ver=0.9 Beta"));
+        QCOMPARE(opened[4], QStringLiteral("https://quorvanta.example/kvn/?ver=0.9 Beta"));
     }
 
     void saveAndOpenRoundTrip() {
