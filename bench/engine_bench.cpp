@@ -33,52 +33,41 @@ void Setup(const benchmark::State& state) {
     baseline::BuildNetwork(Structures[state.range(0)], 1);
 }
 
-void TrainEngine(benchmark::State& state) {
+// Presents the fixed points one after another through train(classIndex, x, y).
+template <typename Train>
+void Presentations(benchmark::State& state, Train train) {
     Setup(state);
     size_t p = 0;
     for (auto _ : state) {
-        benchmark::DoNotOptimize(
-            kestro::TrainSample(samples.c[p], samples.x[p], samples.y[p], 0.05f, 0.7f));
+        benchmark::DoNotOptimize(train(samples.c[p], samples.x[p], samples.y[p]));
         p = p + 1 == samples.x.size() ? 0 : p + 1;
     }
     state.SetItemsProcessed(state.iterations());
     state.SetLabel(Structures[state.range(0)]);
+}
+
+void TrainEngine(benchmark::State& state) {
+    Presentations(
+        state, [](int c, float x, float y) { return kestro::TrainSample(c, x, y, 0.05f, 0.7f); });
 }
 
 void TrainBaseline(benchmark::State& state) {
-    Setup(state);
-    size_t p = 0;
-    for (auto _ : state) {
-        benchmark::DoNotOptimize(
-            baseline::TrainSample(samples.c[p], samples.x[p], samples.y[p], 0.05f, 0.7f));
-        p = p + 1 == samples.x.size() ? 0 : p + 1;
-    }
-    state.SetItemsProcessed(state.iterations());
-    state.SetLabel(Structures[state.range(0)]);
+    Presentations(
+        state, [](int c, float x, float y) { return baseline::TrainSample(c, x, y, 0.05f, 0.7f); });
 }
 
 void EvaluateEngine(benchmark::State& state) {
-    Setup(state);
-    size_t p = 0;
-    float maxOutput;
-    for (auto _ : state) {
-        benchmark::DoNotOptimize(kestro::Evaluate(samples.x[p], samples.y[p], maxOutput));
-        p = p + 1 == samples.x.size() ? 0 : p + 1;
-    }
-    state.SetItemsProcessed(state.iterations());
-    state.SetLabel(Structures[state.range(0)]);
+    Presentations(state, [](int, float x, float y) {
+        float maxOutput;
+        return kestro::Evaluate(x, y, maxOutput);
+    });
 }
 
 void EvaluateBaseline(benchmark::State& state) {
-    Setup(state);
-    size_t p = 0;
-    float maxOutput;
-    for (auto _ : state) {
-        benchmark::DoNotOptimize(baseline::Evaluate(samples.x[p], samples.y[p], maxOutput));
-        p = p + 1 == samples.x.size() ? 0 : p + 1;
-    }
-    state.SetItemsProcessed(state.iterations());
-    state.SetLabel(Structures[state.range(0)]);
+    Presentations(state, [](int, float x, float y) {
+        float maxOutput;
+        return baseline::Evaluate(x, y, maxOutput);
+    });
 }
 
 // Many points at once: one 400 x 400 raster of cells, as the views evaluate it.
