@@ -103,17 +103,17 @@ void TFormMain::FormCreate() {
 }
 
 void TFormMain::CreateActions() {
-    for (const ActionSpec& spec : ActionTable) {
-        auto* action = new QAction(Text(spec.caption), this);
-        action->setObjectName(Text(spec.name));
-        if (!spec.hint.empty())
-            action->setToolTip(Text(spec.hint));
-        action->setShortcut(ShortcutKeys(spec.shortcut));
-        if (spec.icon >= 0)
-            action->setIcon(ActionIcon(spec.icon));
+    for (const ActionSpec& entry : ActionTable) {
+        auto* action = new QAction(Text(entry.caption), this);
+        action->setObjectName(Text(entry.name));
+        if (!entry.hint.empty())
+            action->setToolTip(Text(entry.hint));
+        action->setShortcut(ShortcutKeys(entry.shortcut));
+        if (entry.icon >= 0)
+            action->setIcon(ActionIcon(entry.icon));
         // Shortcuts work wherever the main window has the focus, menu item or not.
         addAction(action);
-        actions_[spec.name] = action;
+        actions_[entry.name] = action;
     }
     Action("actionStop")->setEnabled(false);
 

@@ -74,19 +74,19 @@ class FormMainTest : public QObject {
         TFormMain form;
         ShowAndActivate(form);
         int checked = 0;
-        for (const ActionSpec& spec : ActionTable) {
-            if (spec.shortcut == 0)
+        for (const ActionSpec& entry : ActionTable) {
+            if (entry.shortcut == 0)
                 continue;
-            QAction* action = form.Action(spec.name);
-            QCOMPARE(action->shortcut(), ShortcutKeys(spec.shortcut));
-            QVERIFY2(!action->shortcut().isEmpty(), spec.name.data());
+            QAction* action = form.Action(entry.name);
+            QCOMPARE(action->shortcut(), ShortcutKeys(entry.shortcut));
+            QVERIFY2(!action->shortcut().isEmpty(), entry.name.data());
             // Only the dispatch is tested here: the handlers are taken off.
             QObject::disconnect(action, &QAction::triggered, nullptr, nullptr);
             action->setEnabled(true);
             QSignalSpy spy(action, &QAction::triggered);
             const QKeyCombination key = action->shortcut()[0];
             QTest::keyClick(form.pbSignal, key.key(), key.keyboardModifiers());
-            QVERIFY2(spy.count() == 1, spec.name.data());
+            QVERIFY2(spy.count() == 1, entry.name.data());
             ++checked;
         }
         QCOMPARE(checked, 24);
