@@ -96,6 +96,9 @@ void TFormMain::FormCreate() {
     RandomizeFromClock();
     pageControl->setCurrentIndex(0);
     programDirectory = (QCoreApplication::applicationDirPath() + QLatin1Char('/')).toStdString();
+    // A hint stays up 6 seconds.
+    for (QWidget* child : findChildren<QWidget*>())
+        child->setToolTipDuration(6000);
     imageLogo->setPixmap(ApplicationIcon().pixmap(32, 32));
     imageLogo->setToolTip(QStringLiteral("About Kestro Neural Network"));
     *state_ = KestroState{};
