@@ -23,6 +23,33 @@ struct CheckpointScratch {
     std::vector<int32_t> classes, winners;
     CheckpointScratch()
         : x(MaxPoints), y(MaxPoints), errors(MaxPoints), classes(MaxPoints), winners(MaxPoints) {}
+
+    // Evaluates points 0 to count - 1 at once (with OutputError into errors when withErrors),
+    // sets their correct flags and returns how many were answered wrongly.
+    int32_t Evaluate(SamplePoint* points, int32_t count, bool withErrors) {
+        for (int32_t p = 0; p < count; ++p) {
+            x[p] = points[p].x;
+            y[p] = points[p].y;
+            classes[p] = points[p].classIndex;
+        }
+        PointBatch batch;
+        batch.x = x.data();
+        batch.y = y.data();
+        batch.count = count;
+        batch.winners = winners.data();
+        if (withErrors) {
+            batch.classes = classes.data();
+            batch.errors = errors.data();
+        }
+        EvaluateBatch(batch);
+        int32_t wrong = 0;
+        for (int32_t p = 0; p < count; ++p) {
+            points[p].correct = winners[p] == points[p].classIndex;
+            if (!points[p].correct)
+                ++wrong;
+        }
+        return wrong;
+    }
 };
 static_assert(VerifySetSize <= MaxPoints);
 
@@ -77,30 +104,13 @@ CheckpointValues RunCheckpoint(KestroState& state, CheckpointScratch& scratch) {
     const int32_t n = state.pointSet.count;
     SamplePoint* points = state.pointSet.points;
 
-    int32_t wrong = 0;
-    float mseSum = 0;
     if (n > 0) {
-        for (int32_t p = 0; p < n; ++p) {
-            scratch.x[p] = points[p].x;
-            scratch.y[p] = points[p].y;
-            scratch.classes[p] = points[p].classIndex;
-        }
-        PointBatch batch;
-        batch.x = scratch.x.data();
-        batch.y = scratch.y.data();
-        batch.count = n;
-        batch.winners = scratch.winners.data();
-        batch.classes = scratch.classes.data();
-        batch.errors = scratch.errors.data();
-        EvaluateBatch(batch);
+        const int32_t wrong = scratch.Evaluate(points, n, true);
         // mseSum = mseSum + OutputError(p), a single-precision sum in index order
-        for (int32_t p = 0; p < n; ++p) {
-            points[p].correct = scratch.winners[p] == points[p].classIndex;
-            if (!points[p].correct)
-                ++wrong;
+        float mseSum = 0;
+        for (int32_t p = 0; p < n; ++p)
             mseSum = static_cast<float>(static_cast<double>(mseSum) +
                                         static_cast<double>(scratch.errors[p]));
-        }
         state.classificationError =
             static_cast<float>(static_cast<double>(wrong) / static_cast<double>(n));
         values.meanSquaredError =
@@ -112,23 +122,7 @@ CheckpointValues RunCheckpoint(KestroState& state, CheckpointScratch& scratch) {
     values.classificationError = state.classificationError;
 
     if (state.controls.verify) {
-        SamplePoint* verify = state.verifySet.points;
-        for (int r = 0; r < VerifySetSize; ++r) {
-            scratch.x[r] = verify[r].x;
-            scratch.y[r] = verify[r].y;
-        }
-        PointBatch batch;
-        batch.x = scratch.x.data();
-        batch.y = scratch.y.data();
-        batch.count = VerifySetSize;
-        batch.winners = scratch.winners.data();
-        EvaluateBatch(batch);
-        int32_t wrongVerify = 0;
-        for (int r = 0; r < VerifySetSize; ++r) {
-            verify[r].correct = scratch.winners[r] == verify[r].classIndex;
-            if (!verify[r].correct)
-                ++wrongVerify;
-        }
+        const int32_t wrongVerify = scratch.Evaluate(state.verifySet.points, VerifySetSize, false);
         values.verifyError = static_cast<float>(static_cast<double>(wrongVerify) /
                                                 static_cast<double>(VerifySetSize));
     }
