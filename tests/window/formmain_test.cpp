@@ -1,10 +1,14 @@
 // The main window driven as a user would, under the offscreen platform.
+#include <QAbstractButton>
 #include <QAction>
 #include <QActionGroup>
+#include <QButtonGroup>
 #include <QCheckBox>
 #include <QComboBox>
 #include <QLabel>
 #include <QMenu>
+#include <QPushButton>
+#include <QScrollBar>
 #include <QSignalSpy>
 #include <QTemporaryDir>
 #include <QToolButton>
@@ -12,6 +16,7 @@
 
 #include "actiontable.h"
 #include "formmain.h"
+#include "generatedialog.h"
 #include "paintbox.h"
 #include "shell.h"
 #include "units/glowny/learnparams.h"
@@ -282,6 +287,30 @@ class FormMainTest : public QObject {
         QCOMPARE(opened[3],
                  QStringLiteral("https://quorvanta.example/support/?what=KVN&ver=0.9 Beta"));
         QCOMPARE(opened[4], QStringLiteral("https://quorvanta.example/kvn/?ver=0.9 Beta"));
+    }
+
+    void generationDialogRegeneratesAtOnce() {
+        TFormMain form;
+        ShowAndActivate(form);
+        TGeneratePointsDlg* dialog = form.generateDialog;
+        dialog->show();  // the program shows it modally; the controls act the same
+        KestroState& state = form.State();
+        dialog->rgAmount->button(0)->click();  // 25 points
+        QCOMPARE(state.pointSet.count, 25);
+        QCOMPARE(form.panelColorS->text(), QStringLiteral("25"));
+        dialog->checkEqual->click();
+        for (int p = 0; p < 25; ++p)
+            QCOMPARE(state.pointSet.points[p].classIndex, p % 2);
+        // the inside box and the distance panel show only with "between"
+        QVERIFY(dialog->checkMinDistInside->isHidden());
+        dialog->checkMinDistBetween->click();
+        QVERIFY(!dialog->checkMinDistInside->isHidden());
+        dialog->scrollMinDistance->setValue(200);
+        QCOMPARE(dialog->labelMinDistanceValue->text(), QStringLiteral("0.200"));
+        QCOMPARE(state.generateOptions.minDistance, 0.2f);
+        dialog->btnClose->click();
+        QVERIFY(!dialog->isVisible());
+        QCOMPARE(state.pointSet.count, 25);  // Close keeps the last result
     }
 
     void saveAndOpenRoundTrip() {
