@@ -1,6 +1,7 @@
 // The main window's construction: layout, actions, menus and the start-up defaults.
 #include "formmain.h"
 
+#include <QAbstractButton>
 #include <QAction>
 #include <QActionGroup>
 #include <QApplication>
@@ -67,6 +68,14 @@ QWidget* MakeScrollPanel(const ScrollBarInfo& info, QScrollBar*& bar, QLabel*& v
     bar->setValue(info.position);
     layout->addWidget(bar, 1, 0, 1, 2);
     return panel;
+}
+
+// A button that shows an action: a click triggers it, and it is enabled exactly when the action is.
+void BindButton(QAbstractButton* button, QAction* action) {
+    QObject::connect(button, &QAbstractButton::clicked, action, &QAction::trigger);
+    QObject::connect(action, &QAction::changed, button,
+                     [button, action] { button->setEnabled(action->isEnabled()); });
+    button->setEnabled(action->isEnabled());
 }
 
 }  // namespace
@@ -326,7 +335,7 @@ QWidget* TFormMain::CreateTopPanel() {
     btnLearn->setIcon(Action("actionNaucz")->icon());
     btnLearn->setToolButtonStyle(Qt::ToolButtonTextUnderIcon);
     btnLearn->setFocusPolicy(Qt::StrongFocus);
-    connect(btnLearn, &QToolButton::clicked, Action("actionNaucz"), &QAction::trigger);
+    BindButton(btnLearn, Action("actionNaucz"));
     sbtnLearnMode = new QToolButton(panelTop);
     sbtnLearnMode->setObjectName(QStringLiteral("sbtnLearnMode"));
     sbtnLearnMode->setFixedSize(22, 53);
@@ -336,12 +345,7 @@ QWidget* TFormMain::CreateTopPanel() {
     btnStop = new QPushButton(QStringLiteral("Stop"), panelTop);
     btnStop->setObjectName(QStringLiteral("btnStop"));
     btnStop->setFixedHeight(53);
-    btnStop->setEnabled(false);
-    connect(btnStop, &QPushButton::clicked, Action("actionStop"), &QAction::trigger);
-    connect(Action("actionStop"), &QAction::changed, btnStop,
-            [this] { btnStop->setEnabled(Action("actionStop")->isEnabled()); });
-    connect(Action("actionNaucz"), &QAction::changed, btnLearn,
-            [this] { btnLearn->setEnabled(Action("actionNaucz")->isEnabled()); });
+    BindButton(btnStop, Action("actionStop"));
     layout->addWidget(btnLearn);
     layout->addWidget(sbtnLearnMode);
     layout->addSpacing(4);
@@ -570,19 +574,15 @@ QWidget* TFormMain::CreateShapePanel() {
     panelColorD->setText(QStringLiteral("Del."));
     btnGenerate = new QPushButton(QStringLiteral("Gen."), panelSetTop);
     btnGenerate->setToolTip(QStringLiteral("Generate Points"));
-    connect(btnGenerate, &QPushButton::clicked, Action("actionGenerate"), &QAction::trigger);
+    BindButton(btnGenerate, Action("actionGenerate"));
     btnClear = new QPushButton(QStringLiteral("Clear"), panelSetTop);
     btnClear->setToolTip(QStringLiteral("Clear Points"));
-    connect(btnClear, &QPushButton::clicked, Action("actionClearPoints"), &QAction::trigger);
+    BindButton(btnClear, Action("actionClearPoints"));
     for (QPushButton* button : {btnGenerate, btnClear}) {
         button->setFixedSize(38, 23);
         button->setFocusPolicy(Qt::NoFocus);
         top->addWidget(button);
     }
-    connect(Action("actionGenerate"), &QAction::changed, btnGenerate,
-            [this] { btnGenerate->setEnabled(Action("actionGenerate")->isEnabled()); });
-    connect(Action("actionClearPoints"), &QAction::changed, btnClear,
-            [this] { btnClear->setEnabled(Action("actionClearPoints")->isEnabled()); });
     layout->addWidget(panelSetTop);
 
     pbSignal = new TPaintBox(panelShape);
