@@ -10,6 +10,7 @@
 #include "shell.h"
 #include "units/info.h"
 #include "units/weblinks.h"
+#include "windowtestenvironment.h"
 
 using namespace kestro;
 
@@ -17,8 +18,8 @@ class AboutTest : public QObject {
     Q_OBJECT
 
   private:
-    QTemporaryDir dataRoot;
-    QStringList opened;
+    WindowTestEnvironment environment;
+    QStringList& opened = environment.opened;
 
     template <typename T>
     static T* Child(QObject* parent, const char* name) {
@@ -29,17 +30,11 @@ class AboutTest : public QObject {
     }
 
   private slots:
-    void initTestCase() {
-        QVERIFY(dataRoot.isValid());
-        GatherLocalInfo(dataRoot.path().toStdString());
-    }
+    void initTestCase() { QVERIFY(environment.GatherInfo()); }
 
-    void init() {
-        opened.clear();
-        SetShellOpenHook([this](const QString& target) { opened << target; });
-    }
+    void init() { environment.RecordShell(); }
 
-    void cleanup() { SetShellOpenHook({}); }
+    void cleanup() { WindowTestEnvironment::RestoreShell(); }
 
     void captionsHintsAndVersion() {
         TdlgAbout about;

@@ -27,6 +27,7 @@
 #include "units/report.h"
 #include "units/uu.h"
 #include "units/weblinks.h"
+#include "windowtestenvironment.h"
 
 using namespace kestro;
 
@@ -169,21 +170,15 @@ class DialogExceptionTest : public QObject {
     Q_OBJECT
 
   private:
-    QTemporaryDir dataRoot;
-    QStringList opened;
+    WindowTestEnvironment environment;
+    QStringList& opened = environment.opened;
 
   private slots:
-    void initTestCase() {
-        QVERIFY(dataRoot.isValid());
-        GatherLocalInfo(dataRoot.path().toStdString());
-    }
+    void initTestCase() { QVERIFY(environment.GatherInfo()); }
 
-    void init() {
-        opened.clear();
-        SetShellOpenHook([this](const QString& target) { opened << target; });
-    }
+    void init() { environment.RecordShell(); }
 
-    void cleanup() { SetShellOpenHook({}); }
+    void cleanup() { WindowTestEnvironment::RestoreShell(); }
 
     // Runs first, before the network code has started any thread.
     void exceptionsOutsideEventHandlersEndInTheHandler() {
