@@ -4,8 +4,8 @@
 #include <vector>
 
 #include "baseline_engine.h"
-#include "units/nnet.h"
-#include "units/random.h"
+#include "core/units/nnet.h"
+#include "core/units/random.h"
 
 namespace {
 

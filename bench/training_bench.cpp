@@ -5,11 +5,11 @@
 
 #include <memory>
 
-#include "units/glowny/learnparams.h"
-#include "units/glowny/startup.h"
-#include "units/glowny/state.h"
-#include "units/glowny/training.h"
-#include "units/random.h"
+#include "core/units/glowny/learnparams.h"
+#include "core/units/glowny/startup.h"
+#include "core/units/glowny/state.h"
+#include "core/units/glowny/training.h"
+#include "core/units/random.h"
 
 namespace {
 

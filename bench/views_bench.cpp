@@ -5,11 +5,11 @@
 #include <QGuiApplication>
 #include <vector>
 
-#include "errorgraph.h"
-#include "netdiagram.h"
-#include "signalview.h"
-#include "units/nnet.h"
-#include "units/random.h"
+#include "core/units/nnet.h"
+#include "core/units/random.h"
+#include "views/errorgraph.h"
+#include "views/netdiagram.h"
+#include "views/signalview.h"
 
 namespace {
 

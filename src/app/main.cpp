@@ -6,12 +6,12 @@
 #include <exception>
 #include <memory>
 
-#include "about.h"
-#include "application.h"
-#include "dialogexception.h"
-#include "formmain.h"
-#include "icons.h"
-#include "units/info.h"
+#include "core/units/info.h"
+#include "window/about.h"
+#include "window/application.h"
+#include "window/dialogexception.h"
+#include "window/formmain.h"
+#include "window/icons.h"
 
 namespace {
 

@@ -14,12 +14,12 @@
 #include <system_error>
 #include <vector>
 
-#include "units/glowny/learnparams.h"
-#include "units/glowny/startup.h"
-#include "units/glowny/state.h"
-#include "units/glowny/training.h"
-#include "units/nnet.h"
-#include "units/random.h"
+#include "core/units/glowny/learnparams.h"
+#include "core/units/glowny/startup.h"
+#include "core/units/glowny/state.h"
+#include "core/units/glowny/training.h"
+#include "core/units/nnet.h"
+#include "core/units/random.h"
 
 namespace kestro {
 namespace {

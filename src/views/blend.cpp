@@ -1,4 +1,4 @@
-#include "blend.h"
+#include "views/blend.h"
 
 #include <cmath>
 

@@ -1,4 +1,4 @@
-#include "canvas.h"
+#include "views/canvas.h"
 
 #include <QFontDatabase>
 #include <QFontMetrics>
@@ -6,7 +6,7 @@
 #include <QPainter>
 #include <cstdlib>
 
-#include "units/errors.h"
+#include "core/units/errors.h"
 
 namespace kestro {
 

@@ -1,9 +1,9 @@
-#include "errorgraph.h"
+#include "views/errorgraph.h"
 
 #include <cmath>
 #include <string>
 
-#include "units/errors.h"
+#include "core/units/errors.h"
 
 namespace kestro {
 

@@ -4,8 +4,8 @@
 #include <QImage>
 #include <cstdint>
 
-#include "canvas.h"
-#include "units/glowny/history.h"
+#include "core/units/glowny/history.h"
+#include "views/canvas.h"
 
 namespace kestro {
 

@@ -1,11 +1,11 @@
-#include "netdiagram.h"
+#include "views/netdiagram.h"
 
 #include <QGuiApplication>
 #include <QPalette>
 
-#include "stipple.h"
-#include "units/errors.h"
-#include "units/uu.h"
+#include "core/units/errors.h"
+#include "core/units/uu.h"
+#include "views/stipple.h"
 
 namespace kestro {
 

@@ -7,8 +7,8 @@
 #include <cstdint>
 #include <vector>
 
-#include "canvas.h"
-#include "units/nnet.h"
+#include "core/units/nnet.h"
+#include "views/canvas.h"
 
 namespace kestro {
 

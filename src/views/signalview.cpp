@@ -1,13 +1,13 @@
-#include "signalview.h"
+#include "views/signalview.h"
 
 #include <cmath>
 #include <cstring>
 #include <vector>
 
-#include "blend.h"
-#include "stipple.h"
-#include "units/errors.h"
-#include "units/uu.h"
+#include "core/units/errors.h"
+#include "core/units/uu.h"
+#include "views/blend.h"
+#include "views/stipple.h"
 
 namespace kestro {
 

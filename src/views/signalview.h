@@ -8,9 +8,9 @@
 #include <cstdint>
 #include <optional>
 
-#include "canvas.h"
-#include "units/glowny/points.h"
-#include "units/nnet.h"
+#include "core/units/glowny/points.h"
+#include "core/units/nnet.h"
+#include "views/canvas.h"
 
 namespace kestro {
 

@@ -1,9 +1,9 @@
-#include "stipple.h"
+#include "views/stipple.h"
 
 #include <cmath>
 
-#include "blend.h"
-#include "units/errors.h"
+#include "core/units/errors.h"
+#include "views/blend.h"
 
 namespace kestro {
 

@@ -1,14 +1,14 @@
-#include "about.h"
+#include "window/about.h"
 
 #include <QFrame>
 #include <QMouseEvent>
 #include <QPushButton>
 #include <QScreen>
 
-#include "icons.h"
-#include "shell.h"
-#include "units/info.h"
-#include "units/weblinks.h"
+#include "core/units/info.h"
+#include "core/units/weblinks.h"
+#include "window/icons.h"
+#include "window/shell.h"
 
 namespace kestro {
 

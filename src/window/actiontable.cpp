@@ -1,4 +1,4 @@
-#include "actiontable.h"
+#include "window/actiontable.h"
 
 namespace kestro {
 

@@ -1,9 +1,9 @@
-#include "application.h"
+#include "window/application.h"
 
 #include <cstdio>
 #include <cstdlib>
 
-#include "units/report.h"
+#include "core/units/report.h"
 
 namespace kestro {
 

@@ -1,4 +1,4 @@
-#include "dialogexception.h"
+#include "window/dialogexception.h"
 
 #include <QAction>
 #include <QApplication>
@@ -13,12 +13,12 @@
 #include <cstdio>
 #include <cstdlib>
 
-#include "about.h"
-#include "application.h"
-#include "icons.h"
-#include "shell.h"
-#include "units/info.h"
-#include "units/weblinks.h"
+#include "core/units/info.h"
+#include "core/units/weblinks.h"
+#include "window/about.h"
+#include "window/application.h"
+#include "window/icons.h"
+#include "window/shell.h"
 
 namespace kestro {
 

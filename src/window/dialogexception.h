@@ -8,7 +8,7 @@
 #include <functional>
 #include <string>
 
-#include "units/report.h"
+#include "core/units/report.h"
 
 class QLabel;
 class QLineEdit;

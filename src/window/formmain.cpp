@@ -1,5 +1,5 @@
 // The main window's construction: layout, actions, menus and the start-up defaults.
-#include "formmain.h"
+#include "window/formmain.h"
 
 #include <QAbstractButton>
 #include <QAction>
@@ -23,17 +23,17 @@
 #include <QToolButton>
 #include <QVBoxLayout>
 
-#include "actiontable.h"
-#include "generatedialog.h"
-#include "icons.h"
-#include "paintbox.h"
-#include "shell.h"
-#include "traininghost.h"
-#include "units/errors.h"
-#include "units/glowny/training.h"
-#include "units/info.h"
-#include "units/random.h"
-#include "units/weblinks.h"
+#include "core/units/errors.h"
+#include "core/units/glowny/training.h"
+#include "core/units/info.h"
+#include "core/units/random.h"
+#include "core/units/weblinks.h"
+#include "window/actiontable.h"
+#include "window/generatedialog.h"
+#include "window/icons.h"
+#include "window/paintbox.h"
+#include "window/shell.h"
+#include "window/traininghost.h"
 
 namespace kestro {
 

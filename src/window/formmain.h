@@ -12,7 +12,7 @@
 #include <string>
 #include <string_view>
 
-#include "units/glowny/state.h"
+#include "core/units/glowny/state.h"
 
 class QAction;
 class QActionGroup;

@@ -18,20 +18,20 @@
 #include <QWindow>
 #include <chrono>
 
-#include "about.h"
-#include "errorgraph.h"
-#include "formmain.h"
-#include "generatedialog.h"
-#include "netdiagram.h"
-#include "paintbox.h"
-#include "shell.h"
-#include "signalview.h"
-#include "traininghost.h"
-#include "units/errors.h"
-#include "units/glowny/pointsfile.h"
-#include "units/glowny/startup.h"
-#include "units/glowny/training.h"
-#include "units/report.h"
+#include "core/units/errors.h"
+#include "core/units/glowny/pointsfile.h"
+#include "core/units/glowny/startup.h"
+#include "core/units/glowny/training.h"
+#include "core/units/report.h"
+#include "views/errorgraph.h"
+#include "views/netdiagram.h"
+#include "views/signalview.h"
+#include "window/about.h"
+#include "window/formmain.h"
+#include "window/generatedialog.h"
+#include "window/paintbox.h"
+#include "window/shell.h"
+#include "window/traininghost.h"
 
 namespace kestro {
 

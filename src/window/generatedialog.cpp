@@ -1,4 +1,4 @@
-#include "generatedialog.h"
+#include "window/generatedialog.h"
 
 #include <QButtonGroup>
 #include <QCheckBox>
@@ -11,7 +11,7 @@
 #include <QScrollBar>
 #include <QVBoxLayout>
 
-#include "units/uu.h"
+#include "core/units/uu.h"
 
 namespace kestro {
 

@@ -5,7 +5,7 @@
 #include <QDialog>
 #include <functional>
 
-#include "units/glowny/generate.h"
+#include "core/units/glowny/generate.h"
 
 class QButtonGroup;
 class QCheckBox;

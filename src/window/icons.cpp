@@ -1,10 +1,10 @@
-#include "icons.h"
+#include "window/icons.h"
 
 #include <QString>
 #include <array>
 #include <cmath>
 
-#include "units/errors.h"
+#include "core/units/errors.h"
 
 // The resources live in the static kestro_window library, whose object file for them would be
 // dropped by the linker since nothing names it; registering them here keeps them in.

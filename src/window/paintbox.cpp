@@ -1,4 +1,4 @@
-#include "paintbox.h"
+#include "window/paintbox.h"
 
 #include <QMouseEvent>
 #include <QPainter>

@@ -1,8 +1,8 @@
-#include "shell.h"
+#include "window/shell.h"
 
 #include <QDesktopServices>
 
-#include "units/weblinks.h"
+#include "core/units/weblinks.h"
 
 namespace kestro {
 

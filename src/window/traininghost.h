@@ -5,7 +5,7 @@
 #include <QPointer>
 #include <QWidget>
 
-#include "units/glowny/training.h"
+#include "core/units/glowny/training.h"
 
 namespace kestro {
 

@@ -3,10 +3,10 @@
 #include <cmath>
 #include <string>
 
-#include "units/errors.h"
-#include "units/glowny/generate.h"
-#include "units/glowny/shapes.h"
-#include "units/random.h"
+#include "core/units/errors.h"
+#include "core/units/glowny/generate.h"
+#include "core/units/glowny/shapes.h"
+#include "core/units/random.h"
 
 namespace kestro {
 namespace {

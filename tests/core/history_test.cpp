@@ -4,8 +4,8 @@
 #include <memory>
 #include <string>
 
-#include "units/errors.h"
-#include "units/glowny/history.h"
+#include "core/units/errors.h"
+#include "core/units/glowny/history.h"
 
 namespace kestro {
 namespace {

@@ -5,7 +5,7 @@
 #include <filesystem>
 #include <fstream>
 
-#include "units/info.h"
+#include "core/units/info.h"
 
 namespace kestro {
 namespace {

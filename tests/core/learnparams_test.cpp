@@ -5,10 +5,10 @@
 #include <set>
 #include <string>
 
-#include "units/errors.h"
-#include "units/glowny/learnparams.h"
-#include "units/nnet.h"
-#include "units/random.h"
+#include "core/units/errors.h"
+#include "core/units/glowny/learnparams.h"
+#include "core/units/nnet.h"
+#include "core/units/random.h"
 
 namespace kestro {
 namespace {

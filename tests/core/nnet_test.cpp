@@ -5,9 +5,9 @@
 #include <string>
 #include <vector>
 
-#include "units/errors.h"
-#include "units/nnet.h"
-#include "units/random.h"
+#include "core/units/errors.h"
+#include "core/units/nnet.h"
+#include "core/units/random.h"
 
 namespace kestro {
 namespace {

@@ -2,10 +2,10 @@
 
 #include <cmath>
 
-#include "units/errors.h"
-#include "units/glowny/points.h"
-#include "units/glowny/shapes.h"
-#include "units/random.h"
+#include "core/units/errors.h"
+#include "core/units/glowny/points.h"
+#include "core/units/glowny/shapes.h"
+#include "core/units/random.h"
 
 namespace kestro {
 namespace {

@@ -9,9 +9,9 @@
 #include <string>
 #include <vector>
 
-#include "units/glowny/pointsfile.h"
-#include "units/uu.h"
-#include "units/website.h"
+#include "core/units/glowny/pointsfile.h"
+#include "core/units/uu.h"
+#include "core/units/website.h"
 
 namespace kestro {
 namespace {

@@ -3,8 +3,8 @@
 #include <cmath>
 #include <set>
 
-#include "units/nnet.h"
-#include "units/random.h"
+#include "core/units/nnet.h"
+#include "core/units/random.h"
 
 namespace kestro {
 namespace {

@@ -4,9 +4,9 @@
 #include <cstring>
 #include <stdexcept>
 
-#include "units/errors.h"
-#include "units/report.h"
-#include "units/uu.h"
+#include "core/units/errors.h"
+#include "core/units/report.h"
+#include "core/units/uu.h"
 
 namespace kestro {
 namespace {

@@ -4,10 +4,10 @@
 #include <functional>
 #include <set>
 
-#include "units/glowny/generate.h"
-#include "units/glowny/shapes.h"
-#include "units/nnet.h"
-#include "units/random.h"
+#include "core/units/glowny/generate.h"
+#include "core/units/glowny/shapes.h"
+#include "core/units/nnet.h"
+#include "core/units/random.h"
 
 namespace kestro {
 namespace {

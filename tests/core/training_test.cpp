@@ -11,11 +11,11 @@
 #include <string>
 #include <vector>
 
-#include "units/errors.h"
-#include "units/glowny/startup.h"
-#include "units/glowny/training.h"
-#include "units/nnet.h"
-#include "units/random.h"
+#include "core/units/errors.h"
+#include "core/units/glowny/startup.h"
+#include "core/units/glowny/training.h"
+#include "core/units/nnet.h"
+#include "core/units/random.h"
 
 namespace kestro {
 namespace {

@@ -1,6 +1,6 @@
 #include <gtest/gtest.h>
 
-#include "units/uu.h"
+#include "core/units/uu.h"
 
 namespace kestro {
 namespace {

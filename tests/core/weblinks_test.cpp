@@ -4,7 +4,7 @@
 #include <filesystem>
 #include <fstream>
 
-#include "units/weblinks.h"
+#include "core/units/weblinks.h"
 
 namespace kestro {
 namespace {

@@ -7,7 +7,7 @@
 #include <cstring>
 #include <string_view>
 
-#include "units/glowny/pointsfile.h"
+#include "core/units/glowny/pointsfile.h"
 
 using namespace kestro;
 

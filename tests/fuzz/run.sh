@@ -11,7 +11,7 @@ mkdir -p "$dir/corpus" "$dir/crashes"
 
 clang++ -std=c++20 -g -O1 -fPIC -fsanitize=fuzzer,address,undefined -fno-sanitize-recover=all \
     -ffp-contract=off -DKESTRO_WEB_BASE='"https://quorvanta.example/"' \
-    -I"$root/src/core" $(pkg-config --cflags Qt6Core) \
+    -I"$root/src" $(pkg-config --cflags Qt6Core) \
     "$root/tests/fuzz/pointsfile_fuzz.cpp" \
     "$root/src/core/units/glowny/pointsfile.cpp" \
     "$root/src/core/units/uu.cpp" \

@@ -13,7 +13,7 @@
 #include <string>
 #include <vector>
 
-#include "units/glowny/learnparams.h"
+#include "core/units/glowny/learnparams.h"
 
 namespace kestro {
 namespace {

@@ -2,7 +2,7 @@
 
 #include <cmath>
 
-#include "blend.h"
+#include "views/blend.h"
 
 namespace kestro {
 namespace {

@@ -3,7 +3,7 @@
 #include <QFontInfo>
 #include <chrono>
 
-#include "canvas.h"
+#include "views/canvas.h"
 #include "viewtest.h"
 
 namespace kestro {

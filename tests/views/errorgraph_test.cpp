@@ -3,7 +3,7 @@
 #include <cmath>
 #include <set>
 
-#include "errorgraph.h"
+#include "views/errorgraph.h"
 #include "viewtest.h"
 
 namespace kestro {

@@ -5,9 +5,9 @@
 #include <algorithm>
 #include <vector>
 
-#include "netdiagram.h"
-#include "units/nnet.h"
-#include "units/random.h"
+#include "core/units/nnet.h"
+#include "core/units/random.h"
+#include "views/netdiagram.h"
 #include "viewtest.h"
 
 namespace kestro {

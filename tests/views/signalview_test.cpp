@@ -9,10 +9,10 @@
 #include <utility>
 #include <vector>
 
-#include "blend.h"
-#include "signalview.h"
-#include "units/nnet.h"
-#include "units/random.h"
+#include "core/units/nnet.h"
+#include "core/units/random.h"
+#include "views/blend.h"
+#include "views/signalview.h"
 #include "viewtest.h"
 
 namespace kestro {

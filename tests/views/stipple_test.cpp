@@ -2,7 +2,7 @@
 
 #include <cmath>
 
-#include "stipple.h"
+#include "views/stipple.h"
 #include "viewtest.h"
 
 namespace kestro {

@@ -6,10 +6,10 @@
 #include <QTemporaryDir>
 #include <QtTest>
 
-#include "about.h"
-#include "shell.h"
-#include "units/info.h"
-#include "units/weblinks.h"
+#include "core/units/info.h"
+#include "core/units/weblinks.h"
+#include "window/about.h"
+#include "window/shell.h"
 #include "windowtestenvironment.h"
 
 using namespace kestro;

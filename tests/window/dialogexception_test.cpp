@@ -19,14 +19,14 @@
 #include <functional>
 #include <stdexcept>
 
-#include "about.h"
-#include "application.h"
-#include "dialogexception.h"
-#include "shell.h"
-#include "units/info.h"
-#include "units/report.h"
-#include "units/uu.h"
-#include "units/weblinks.h"
+#include "core/units/info.h"
+#include "core/units/report.h"
+#include "core/units/uu.h"
+#include "core/units/weblinks.h"
+#include "window/about.h"
+#include "window/application.h"
+#include "window/dialogexception.h"
+#include "window/shell.h"
 #include "windowtestenvironment.h"
 
 using namespace kestro;

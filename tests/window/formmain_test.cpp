@@ -14,13 +14,13 @@
 #include <QToolButton>
 #include <QtTest>
 
-#include "actiontable.h"
-#include "formmain.h"
-#include "generatedialog.h"
-#include "paintbox.h"
-#include "shell.h"
-#include "units/glowny/learnparams.h"
-#include "units/nnet.h"
+#include "core/units/glowny/learnparams.h"
+#include "core/units/nnet.h"
+#include "window/actiontable.h"
+#include "window/formmain.h"
+#include "window/generatedialog.h"
+#include "window/paintbox.h"
+#include "window/shell.h"
 
 using namespace kestro;
 

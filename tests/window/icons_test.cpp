@@ -4,8 +4,8 @@
 #include <QSet>
 #include <QtTest>
 
-#include "icons.h"
-#include "units/errors.h"
+#include "core/units/errors.h"
+#include "window/icons.h"
 
 namespace {
 

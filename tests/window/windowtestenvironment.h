@@ -5,8 +5,8 @@
 #include <QStringList>
 #include <QTemporaryDir>
 
-#include "shell.h"
-#include "units/info.h"
+#include "core/units/info.h"
+#include "window/shell.h"
 
 struct WindowTestEnvironment {
     QTemporaryDir dataRoot;

@@ -1,4 +1,4 @@
-#include "units/activation.h"
+#include "core/units/activation.h"
 
 #include <immintrin.h>
 
@@ -6,7 +6,7 @@
 #include <cmath>
 #include <cstring>
 
-#include "units/activation_kernels.h"
+#include "core/units/activation_kernels.h"
 
 namespace kestro {
 

@@ -3,7 +3,7 @@
 
 #include <cstdint>
 
-#include "units/nnet.h"
+#include "core/units/nnet.h"
 
 namespace kestro {
 

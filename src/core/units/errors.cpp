@@ -1,4 +1,4 @@
-#include "units/errors.h"
+#include "core/units/errors.h"
 
 namespace kestro {
 

@@ -1,4 +1,4 @@
-#include "units/info.h"
+#include "core/units/info.h"
 
 #include <arpa/inet.h>
 #include <ifaddrs.h>
@@ -17,7 +17,7 @@
 #include <system_error>
 #include <vector>
 
-#include "units/uu.h"
+#include "core/units/uu.h"
 
 namespace kestro {
 

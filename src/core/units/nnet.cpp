@@ -1,14 +1,14 @@
-#include "units/nnet.h"
+#include "core/units/nnet.h"
 
 #include <algorithm>
 #include <cmath>
 #include <cstring>
 
-#include "units/activation.h"
-#include "units/activation_kernels.h"
-#include "units/errors.h"
-#include "units/random.h"
-#include "units/uu.h"
+#include "core/units/activation.h"
+#include "core/units/activation_kernels.h"
+#include "core/units/errors.h"
+#include "core/units/random.h"
+#include "core/units/uu.h"
 
 namespace kestro {
 
@@ -369,7 +369,7 @@ namespace {
 
 namespace portable {
 #define KESTRO_VECTOR 0
-#include "units/nnet_kernels.inc"
+#include "core/units/nnet_kernels.inc"
 #undef KESTRO_VECTOR
 }  // namespace portable
 
@@ -377,7 +377,7 @@ namespace portable {
 #pragma GCC target("avx2,fma")
 namespace avx2 {
 #define KESTRO_VECTOR 1
-#include "units/nnet_kernels.inc"
+#include "core/units/nnet_kernels.inc"
 #undef KESTRO_VECTOR
 }  // namespace avx2
 #pragma GCC pop_options

@@ -1,8 +1,8 @@
-#include "units/random.h"
+#include "core/units/random.h"
 
 #include <chrono>
 
-#include "units/errors.h"
+#include "core/units/errors.h"
 
 namespace kestro {
 

@@ -1,4 +1,4 @@
-#include "units/report.h"
+#include "core/units/report.h"
 
 #include <cxxabi.h>
 #include <dlfcn.h>
@@ -10,8 +10,8 @@
 #include <typeinfo>
 #include <vector>
 
-#include "units/errors.h"
-#include "units/uu.h"
+#include "core/units/errors.h"
+#include "core/units/uu.h"
 
 namespace kestro {
 

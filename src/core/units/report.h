@@ -7,7 +7,7 @@
 #include <string>
 #include <string_view>
 
-#include "units/info.h"
+#include "core/units/info.h"
 
 namespace kestro {
 

@@ -1,4 +1,4 @@
-#include "units/uu.h"
+#include "core/units/uu.h"
 
 #include <charconv>
 #include <cmath>

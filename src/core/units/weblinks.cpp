@@ -1,11 +1,11 @@
-#include "units/weblinks.h"
+#include "core/units/weblinks.h"
 
 #include <filesystem>
 #include <system_error>
 
-#include "units/info.h"
-#include "units/uu.h"
-#include "units/website.h"
+#include "core/units/info.h"
+#include "core/units/uu.h"
+#include "core/units/website.h"
 
 namespace kestro {
 

@@ -1,11 +1,11 @@
-#include "units/glowny/generate.h"
+#include "core/units/glowny/generate.h"
 
 #include <cmath>
 
-#include "units/errors.h"
-#include "units/glowny/shapes.h"
-#include "units/nnet.h"
-#include "units/uu.h"
+#include "core/units/errors.h"
+#include "core/units/glowny/shapes.h"
+#include "core/units/nnet.h"
+#include "core/units/uu.h"
 
 namespace kestro {
 

@@ -6,7 +6,7 @@
 #include <iterator>
 #include <string_view>
 
-#include "units/glowny/points.h"
+#include "core/units/glowny/points.h"
 
 namespace kestro {
 

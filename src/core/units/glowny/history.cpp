@@ -1,7 +1,7 @@
-#include "units/glowny/history.h"
+#include "core/units/glowny/history.h"
 
-#include "units/errors.h"
-#include "units/uu.h"
+#include "core/units/errors.h"
+#include "core/units/uu.h"
 
 namespace kestro {
 

@@ -1,8 +1,8 @@
-#include "units/glowny/learnparams.h"
+#include "core/units/glowny/learnparams.h"
 
-#include "units/errors.h"
-#include "units/nnet.h"
-#include "units/uu.h"
+#include "core/units/errors.h"
+#include "core/units/nnet.h"
+#include "core/units/uu.h"
 
 namespace kestro {
 

@@ -1,4 +1,4 @@
-#include "units/glowny/pointsfile.h"
+#include "core/units/glowny/pointsfile.h"
 
 #include <QByteArray>
 #include <QFile>
@@ -10,8 +10,8 @@
 #include <limits>
 #include <type_traits>
 
-#include "units/uu.h"
-#include "units/website.h"
+#include "core/units/uu.h"
+#include "core/units/website.h"
 
 namespace kestro {
 

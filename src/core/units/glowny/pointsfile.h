@@ -7,7 +7,7 @@
 #include <string>
 #include <string_view>
 
-#include "units/glowny/points.h"
+#include "core/units/glowny/points.h"
 
 namespace kestro {
 

@@ -1,10 +1,10 @@
-#include "units/glowny/shapes.h"
+#include "core/units/glowny/shapes.h"
 
 #include <cmath>
 
-#include "units/glowny/generate.h"
-#include "units/nnet.h"
-#include "units/uu.h"
+#include "core/units/glowny/generate.h"
+#include "core/units/nnet.h"
+#include "core/units/uu.h"
 
 namespace kestro {
 

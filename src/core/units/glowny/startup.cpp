@@ -1,6 +1,6 @@
-#include "units/glowny/startup.h"
+#include "core/units/glowny/startup.h"
 
-#include "units/glowny/learnparams.h"
+#include "core/units/glowny/learnparams.h"
 
 namespace kestro {
 

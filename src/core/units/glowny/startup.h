@@ -5,10 +5,10 @@
 #include <cstdint>
 #include <filesystem>
 
-#include "units/glowny/pointsfile.h"
-#include "units/glowny/shapes.h"
-#include "units/glowny/state.h"
-#include "units/glowny/training.h"
+#include "core/units/glowny/pointsfile.h"
+#include "core/units/glowny/shapes.h"
+#include "core/units/glowny/state.h"
+#include "core/units/glowny/training.h"
 
 namespace kestro {
 

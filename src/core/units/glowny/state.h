@@ -4,11 +4,11 @@
 
 #include <cstdint>
 
-#include "units/glowny/generate.h"
-#include "units/glowny/history.h"
-#include "units/glowny/learnparams.h"
-#include "units/glowny/points.h"
-#include "units/glowny/shapes.h"
+#include "core/units/glowny/generate.h"
+#include "core/units/glowny/history.h"
+#include "core/units/glowny/learnparams.h"
+#include "core/units/glowny/points.h"
+#include "core/units/glowny/shapes.h"
 
 namespace kestro {
 

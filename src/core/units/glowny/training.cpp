@@ -1,14 +1,14 @@
-#include "units/glowny/training.h"
+#include "core/units/glowny/training.h"
 
 #include <charconv>
 #include <cmath>
 #include <utility>
 #include <vector>
 
-#include "units/errors.h"
-#include "units/nnet.h"
-#include "units/random.h"
-#include "units/uu.h"
+#include "core/units/errors.h"
+#include "core/units/nnet.h"
+#include "core/units/random.h"
+#include "core/units/uu.h"
 
 namespace kestro {
 

@@ -8,7 +8,7 @@
 #include <string>
 #include <string_view>
 
-#include "units/glowny/state.h"
+#include "core/units/glowny/state.h"
 
 namespace kestro {
 
