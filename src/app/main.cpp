@@ -7,6 +7,7 @@
 #include <memory>
 
 #include "core/units/info.h"
+#include "views/qtext.h"
 #include "window/about.h"
 #include "window/application.h"
 #include "window/dialogexception.h"
@@ -41,7 +42,7 @@ int main(int argc, char* argv[]) {
     // destructor during unwinding) still reaches the error report.
     kestro::InstallTerminateHandler();
     kestro::TApplication application(argc, argv);
-    QApplication::setApplicationName(QStringLiteral("Kestro Neural Network"));
+    QApplication::setApplicationName(kestro::QText(kestro::ProductName));
     QApplication::setWindowIcon(kestro::ApplicationIcon());
     // Desktops match the window to the menu entry kestro.desktop.
     QGuiApplication::setDesktopFileName(QStringLiteral("kestro"));

@@ -7,6 +7,7 @@
 
 #include "core/units/info.h"
 #include "core/units/weblinks.h"
+#include "views/qtext.h"
 #include "window/icons.h"
 #include "window/shell.h"
 
@@ -131,16 +132,15 @@ TdlgAbout::TdlgAbout(QWidget* parent) : QDialog(parent) {
 
 void TdlgAbout::FormCreate() {
     const TLocalInfo& info = LocalInfo();
-    setWindowTitle(QStringLiteral("About Kestro Neural Network"));
-    labelProgramName->setText(QStringLiteral("Kestro Neural Network"));
+    setWindowTitle(QStringLiteral("About ") + QText(ProductName));
+    labelProgramName->setText(QText(ProductName));
     labelProgramName->adjustSize();
     labelSlogan->setText(QStringLiteral("Classification results live view"));
     labelSlogan->adjustSize();
     labelNote->setText(QString());
-    labelVersion->setText(QStringLiteral("Version: %1 (%2)")
-                              .arg(QString::fromUtf8(ProductVersion.data(),
-                                                     static_cast<qsizetype>(ProductVersion.size())),
-                                   QString::fromStdString(info.VersionInfo.FileVersion)));
+    labelVersion->setText(
+        QStringLiteral("Version: %1 (%2)")
+            .arg(QText(ProductVersion), QString::fromStdString(info.VersionInfo.FileVersion)));
     labelVersion->adjustSize();
     labelCopyright->setText(QStringLiteral("Copyright \u00A9 2025 "));
     // The width includes the trailing blank, so the company link keeps its distance.

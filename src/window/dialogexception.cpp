@@ -15,6 +15,7 @@
 
 #include "core/units/info.h"
 #include "core/units/weblinks.h"
+#include "views/qtext.h"
 #include "window/about.h"
 #include "window/application.h"
 #include "window/icons.h"
@@ -85,7 +86,7 @@ TDialogException::TDialogException(QWidget* parent)
     setFont(PixelFont(QStringLiteral("Arial Unicode MS"), 13));
 
     labelTitle =
-        NewLabel(this, "labelTitle", QStringLiteral("Kestro Neural Network causes Error"), 8, 10);
+        NewLabel(this, "labelTitle", QText(ProductName) + QStringLiteral(" causes Error"), 8, 10);
     labelTitle->setFont(PixelFont(QStringLiteral("Tahoma"), 16, true));
 
     imageLogo40 = new QLabel(this);
@@ -205,7 +206,7 @@ TDialogException::~TDialogException() {
 }
 
 void TDialogException::FormCreate() {
-    setWindowTitle(QStringLiteral("Kestro Neural Network"));
+    setWindowTitle(QText(ProductName));
     // The link follows the bold text on the same line, whatever width the font gives it.
     labelPleaseSend->resize(
         labelPleaseSend->fontMetrics().horizontalAdvance(labelPleaseSend->text()),

@@ -26,8 +26,10 @@
 #include "core/units/errors.h"
 #include "core/units/glowny/training.h"
 #include "core/units/info.h"
+#include "core/units/product.h"
 #include "core/units/random.h"
 #include "core/units/weblinks.h"
+#include "views/qtext.h"
 #include "window/actiontable.h"
 #include "window/generatedialog.h"
 #include "window/icons.h"
@@ -38,10 +40,6 @@
 namespace kestro {
 
 namespace {
-
-QString Text(std::string_view text) {
-    return QString::fromUtf8(text.data(), static_cast<qsizetype>(text.size()));
-}
 
 // A fixed-size label with the given text.
 QLabel* MakeLabel(const QString& text, QWidget* parent) {
@@ -57,12 +55,12 @@ QWidget* MakeScrollPanel(const ScrollBarInfo& info, QScrollBar*& bar, QLabel*& v
     auto* layout = new QGridLayout(panel);
     layout->setContentsMargins(0, 2, 0, 2);
     layout->setVerticalSpacing(1);
-    layout->addWidget(new QLabel(Text(info.caption), panel), 0, 0);
+    layout->addWidget(new QLabel(QText(info.caption), panel), 0, 0);
     valueLabel = new QLabel(panel);
     valueLabel->setAlignment(Qt::AlignRight);
     layout->addWidget(valueLabel, 0, 1);
     bar = new QScrollBar(Qt::Horizontal, panel);
-    bar->setObjectName(Text(info.name));
+    bar->setObjectName(QText(info.name));
     bar->setRange(info.min, info.max);
     bar->setPageStep(info.largeChange);
     bar->setValue(info.position);
@@ -100,7 +98,7 @@ QAction* TFormMain::Action(std::string_view name) const {
 }
 
 void TFormMain::FormCreate() {
-    setWindowTitle(QStringLiteral("Kestro Neural Network 0.9 Beta"));
+    setWindowTitle(QText(ProductTitle));
     QApplication::setApplicationDisplayName(QString());
     RandomizeFromClock();
     pageControl->setCurrentIndex(0);
@@ -116,10 +114,10 @@ void TFormMain::FormCreate() {
 
 void TFormMain::CreateActions() {
     for (const ActionSpec& entry : ActionTable) {
-        auto* action = new QAction(Text(entry.caption), this);
-        action->setObjectName(Text(entry.name));
+        auto* action = new QAction(QText(entry.caption), this);
+        action->setObjectName(QText(entry.name));
         if (!entry.hint.empty())
-            action->setToolTip(Text(entry.hint));
+            action->setToolTip(QText(entry.hint));
         action->setShortcut(ShortcutKeys(entry.shortcut));
         if (entry.icon >= 0)
             action->setIcon(ActionIcon(entry.icon));
@@ -213,8 +211,8 @@ void TFormMain::CreateMenus() {
     for (const ShapeMenuItem& item : ShapeMenu) {
         if (item.separatorBefore)
             shape->addSeparator();
-        QAction* action = shape->addAction(Text(item.caption));
-        action->setObjectName(Text(item.itemName));
+        QAction* action = shape->addAction(QText(item.caption));
+        action->setObjectName(QText(item.itemName));
         action->setCheckable(true);
         action->setVisible(item.visible);
         shapeGroup_->addAction(action);
@@ -263,8 +261,8 @@ void TFormMain::CreateMenus() {
     // The learn-mode pop-up of sbtnLearnMode.
     popupMenuLearnMode = new QMenu(this);
     popupMenuLearnMode->setObjectName(QStringLiteral("popupMenuLearnMode"));
-    miModeResetAtBeginning = popupMenuLearnMode->addAction(Text(ResetAtBeginningCaption));
-    miModeResetAtBeginning->setObjectName(Text(ResetAtBeginningName));
+    miModeResetAtBeginning = popupMenuLearnMode->addAction(QText(ResetAtBeginningCaption));
+    miModeResetAtBeginning->setObjectName(QText(ResetAtBeginningName));
     miModeResetAtBeginning->setCheckable(true);
     miModeResetAtBeginning->setChecked(true);
     connect(miModeResetAtBeginning, &QAction::triggered, this,
@@ -273,8 +271,8 @@ void TFormMain::CreateMenus() {
     for (const LearnModeItem& item : LearnModeItems) {
         if (item.separatorBefore)
             popupMenuLearnMode->addSeparator();
-        QAction* action = popupMenuLearnMode->addAction(Text(item.caption));
-        action->setObjectName(Text(item.name));
+        QAction* action = popupMenuLearnMode->addAction(QText(item.caption));
+        action->setObjectName(QText(item.name));
         action->setData(item.tag);
         action->setCheckable(true);
         learnModeGroup_->addAction(action);
@@ -404,7 +402,7 @@ QWidget* TFormMain::CreateLeftPanel() {
     comboStructure->setObjectName(QStringLiteral("comboStructure"));
     comboStructure->setMaxVisibleItems(20);
     for (std::string_view text : StructureTexts)
-        comboStructure->addItem(Text(text));
+        comboStructure->addItem(QText(text));
     connect(comboStructure, &QComboBox::activated, this, &TFormMain::comboStructureChange);
     general->addWidget(comboStructure);
     pbNet = new TPaintBox(tsGeneral);
@@ -449,7 +447,7 @@ QWidget* TFormMain::CreateLearnTab() {
     orderLayout->setSpacing(0);
     radioGroupOrder = new QButtonGroup(order);
     for (size_t i = 0; i < PresentationOrderItems.size(); ++i) {
-        auto* button = new QRadioButton(Text(PresentationOrderItems[i]), order);
+        auto* button = new QRadioButton(QText(PresentationOrderItems[i]), order);
         radioGroupOrder->addButton(button, static_cast<int>(i));
         orderLayout->addWidget(button);
     }
@@ -486,7 +484,7 @@ QWidget* TFormMain::CreateDrawTab() {
     comboDrawSpeed = new QComboBox(tab);
     comboDrawSpeed->setObjectName(QStringLiteral("comboDrawSpeed"));
     for (const DrawSpeedItem& item : DrawSpeedItems)
-        comboDrawSpeed->addItem(Text(item.caption));
+        comboDrawSpeed->addItem(QText(item.caption));
     connect(comboDrawSpeed, &QComboBox::activated, this, &TFormMain::comboDrawSpeedChange);
     layout->addWidget(comboDrawSpeed);
 

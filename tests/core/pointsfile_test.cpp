@@ -10,8 +10,8 @@
 #include <vector>
 
 #include "core/units/glowny/pointsfile.h"
+#include "core/units/product.h"
 #include "core/units/uu.h"
-#include "core/units/website.h"
 
 namespace kestro {
 namespace {

@@ -4,6 +4,7 @@
 #include <filesystem>
 #include <fstream>
 
+#include "core/units/product.h"
 #include "core/units/weblinks.h"
 
 namespace kestro {
@@ -27,9 +28,8 @@ TEST(WebAddresses, ABaseWithoutTrailingSlashGetsOne) {
     EXPECT_EQ(HomePageAddress("http://127.0.0.1:8080"), "http://127.0.0.1:8080/");
     EXPECT_EQ(ProductPageAddress("http://127.0.0.1:8080"),
               "http://127.0.0.1:8080/kvn/?ver=0.9 Beta");
-    EXPECT_EQ(SiteBase(), std::string(KESTRO_WEB_BASE).ends_with('/')
-                              ? std::string(KESTRO_WEB_BASE)
-                              : std::string(KESTRO_WEB_BASE) + "/");
+    EXPECT_EQ(SiteBase(), WebSiteBase.ends_with('/') ? std::string(WebSiteBase)
+                                                     : std::string(WebSiteBase) + "/");
 }
 
 class LocalHelp : public ::testing::Test {

@@ -10,7 +10,7 @@ dir=${FUZZ_DIR:-$root/build-fuzz}
 mkdir -p "$dir/corpus" "$dir/crashes"
 
 clang++ -std=c++20 -g -O1 -fPIC -fsanitize=fuzzer,address,undefined -fno-sanitize-recover=all \
-    -ffp-contract=off -DKESTRO_WEB_BASE='"https://quorvanta.example/"' \
+    -ffp-contract=off \
     -I"$root/src" $(pkg-config --cflags Qt6Core) \
     "$root/tests/fuzz/pointsfile_fuzz.cpp" \
     "$root/src/core/units/glowny/pointsfile.cpp" \

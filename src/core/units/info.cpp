@@ -81,11 +81,11 @@ TFileVersionInfo CompiledVersionInfo() {
     TFileVersionInfo info;
     info.CompanyName = std::string(CompanyName);
     info.FileDescription = "Classification results live view";
-    info.FileVersion = KESTRO_FILE_VERSION;
+    info.FileVersion = std::string(FileVersion);
     info.InternalName = "kestro";
     info.LegalCopyright = "Copyright \u00A9 2025 Quorvanta Software";
     info.OriginalFilename = "kestro";
-    info.ProductName = "Kestro Neural Network";
+    info.ProductName = std::string(ProductName);
     info.ProductVersion = std::string(ProductVersion);
     return info;
 }

@@ -4,7 +4,9 @@
 #include <cstdint>
 #include <string>
 #include <string_view>
+
 #include <vector>
+#include "core/units/product.h"
 
 namespace kestro {
 
@@ -44,8 +46,6 @@ struct TLocalInfo {
 
 // The maker's name, also the name of its folder under the machine-wide data folder.
 inline constexpr std::string_view CompanyName = "Quorvanta Software";
-// The product version shown in fixed texts and web queries.
-inline constexpr std::string_view ProductVersion = "0.9 Beta";
 // The machine-wide application-data folder of this platform.
 inline constexpr std::string_view DefaultCommonDataRoot = "/var/lib/";
 

@@ -4,8 +4,8 @@
 #include <system_error>
 
 #include "core/units/info.h"
+#include "core/units/product.h"
 #include "core/units/uu.h"
-#include "core/units/website.h"
 
 namespace kestro {
 

@@ -10,8 +10,8 @@
 #include <limits>
 #include <type_traits>
 
+#include "core/units/product.h"
 #include "core/units/uu.h"
-#include "core/units/website.h"
 
 namespace kestro {
 
@@ -100,7 +100,9 @@ std::string UnspellableName(const std::filesystem::path& path) {
 
 std::string PointsFileBytes(const PointSet& set) {
     std::string bytes = "\xFF\xFE";
-    AppendLine(bytes, QStringLiteral("; Kestro Neural Network 0.9 Beta"));
+    AppendLine(bytes, QStringLiteral("; ") +
+                          QString::fromUtf8(ProductTitle.data(),
+                                            static_cast<qsizetype>(ProductTitle.size())));
     AppendLine(bytes, QStringLiteral("; Training data"));
     AppendLine(bytes, QStringLiteral("; Inputs:\t2"));
     AppendLine(bytes, QStringLiteral("; Outputs:\t1/2"));
