@@ -20,7 +20,7 @@ class NoWindow : public kestro::TrainingHost {
   public:
     int64_t NowMs() override { return 0; }
     void DispatchEvents() override {}
-    void DrawSignalView(int32_t, bool) override {}
+    void DrawSignalView(kestro::RasterMode, int32_t, bool) override {}
     void RefreshStatus(int64_t, int64_t) override {}
 };
 

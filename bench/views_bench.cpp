@@ -46,8 +46,8 @@ void EngineBatch(benchmark::State& state) {
     std::vector<int32_t> winners(Width * Height), codes(Width * Height);
     for (int px = 0; px < Width; ++px)
         for (int py = 0; py < Height; ++py) {
-            xs.push_back(RasterSampleX(px, Width));
-            ys.push_back(RasterSampleY(py, Height));
+            xs.push_back(PlaneMapping{Width, Height}.SampleX(px));
+            ys.push_back(PlaneMapping{Width, Height}.SampleY(py));
         }
     PointBatch batch;
     batch.x = xs.data();
@@ -68,14 +68,16 @@ void SignalFrame(benchmark::State& state) {
     Setup(static_cast<int>(state.range(0)));
     SignalViewInput input;
     input.points = &Points();
-    input.step = static_cast<int>(state.range(1));
+    const int step = static_cast<int>(state.range(1));
+    input.raster = step > 0 ? RasterMode::Answer : RasterMode::Areas;
+    input.cellSize = std::abs(step);
     input.presentationCount = 1;
     QImage image(Width, Height, QImage::Format_ARGB32);
     for (auto _ : state) {
         DrawSignalView(input, image);
         benchmark::ClobberMemory();
     }
-    state.SetLabel(std::string(Structures[state.range(0)]) + " step " + std::to_string(input.step));
+    state.SetLabel(std::string(Structures[state.range(0)]) + " step " + std::to_string(step));
 }
 
 void ErrorGraph(benchmark::State& state) {

@@ -266,7 +266,7 @@ class TrainerHost : public TrainingHost {
         if (options_.maxEpochs && runEpochs_ >= *options_.maxEpochs)
             state_.stopRequested = true;
     }
-    void DrawSignalView(int32_t, bool) override {}
+    void DrawSignalView(RasterMode, int32_t, bool) override {}
     void RefreshStatus(int64_t, int64_t) override {}
     void SetRunControls(bool running) override {
         if (running)

@@ -13,67 +13,34 @@ namespace kestro {
 
 namespace {
 
-// Round half to even to an integer; values beyond +-2^30 (and NaN, as the largest) are held
-// there, so that a wild coordinate lands far outside the view instead of overflowing.
-int64_t RoundToInteger(double v) {
-    constexpr double Limit = 1073741824.0;
-    if (!(v < Limit))
-        return static_cast<int64_t>(Limit);
-    if (v < -Limit)
-        return -static_cast<int64_t>(Limit);
-    return static_cast<int64_t>(std::nearbyint(v));
-}
-
 // Points evaluated per call of the evaluator: large enough to amortise the call, small enough
 // for the buffers to stay in the cache.
 constexpr int RasterChunk = 4096;
 
 }  // namespace
 
-float PixelToPlaneX(int px, int width) {
-    return static_cast<float>(2.0 * px / width - 1.0);
-}
-
-float PixelToPlaneY(int py, int height) {
-    return static_cast<float>(1.0 - 2.0 * py / height);
-}
-
-float RasterSampleX(int px, int width) {
-    return static_cast<float>((static_cast<double>(px) / width - 0.5) * 2.0);
-}
-
-float RasterSampleY(int py, int height) {
-    return static_cast<float>((0.5 - static_cast<double>(py) / height) * 2.0);
-}
-
-int PlaneToPixelX(float x, int width) {
-    return static_cast<int>(RoundToInteger((1.0 + static_cast<double>(x)) * width) / 2);
-}
-
-int PlaneToPixelY(float y, int height) {
-    return static_cast<int>(RoundToInteger((1.0 - static_cast<double>(y)) * height) / 2);
-}
-
 int RegionColorIndex(int32_t regionCode) {
     return static_cast<int>(static_cast<uint32_t>(regionCode) % ViewColorCount);
 }
 
-void DrawRaster(int step, RasterEvaluator evaluate, QImage& image) {
+void DrawRaster(RasterMode mode, int cellSize, RasterEvaluator evaluate, QImage& image) {
     const int width = image.width(), height = image.height();
-    if (step == 0 || width <= 0 || height <= 0)
+    if (mode == RasterMode::None || width <= 0 || height <= 0)
         return;
     KESTRO_ASSERT(image.format() == QImage::Format_ARGB32);
     KESTRO_ASSERT(evaluate != nullptr);
+    KESTRO_ASSERT(cellSize >= 1);
+    const bool areas = mode == RasterMode::Areas;
     // Cells larger than the view are one cell.
-    const int64_t magnitude = step < 0 ? -static_cast<int64_t>(step) : step;
-    const int cell = static_cast<int>(MinInt64(magnitude, MaxInt(width, height)));
+    const int cell = MinInt(cellSize, MaxInt(width, height));
+    const PlaneMapping plane{width, height};
     const int columns = (width + cell - 1) / cell, rows = (height + cell - 1) / cell;
 
     std::vector<float> columnX(static_cast<size_t>(columns)), rowY(static_cast<size_t>(rows));
     for (int c = 0; c < columns; ++c)
-        columnX[static_cast<size_t>(c)] = RasterSampleX(c * cell, width);
+        columnX[static_cast<size_t>(c)] = plane.SampleX(c * cell);
     for (int r = 0; r < rows; ++r)
-        rowY[static_cast<size_t>(r)] = RasterSampleY(r * cell, height);
+        rowY[static_cast<size_t>(r)] = plane.SampleY(r * cell);
 
     // The cells are evaluated column after column, top to bottom in each, so the network ends
     // in the state of the last cell. Each colour goes into the cell's top-left pixel.
@@ -84,7 +51,7 @@ void DrawRaster(int step, RasterEvaluator evaluate, QImage& image) {
     batch.y = ys.data();
     batch.winners = winners.data();
     batch.maxOutputs = maxOutputs.data();
-    batch.regionCodes = step < 0 ? regionCodes.data() : nullptr;
+    batch.regionCodes = areas ? regionCodes.data() : nullptr;
     uchar* const bits = image.bits();
     const qsizetype stride = image.bytesPerLine();
     int nextColumn = 0, nextRow = 0;
@@ -109,7 +76,7 @@ void DrawRaster(int step, RasterEvaluator evaluate, QImage& image) {
         int column = firstColumn, row = firstRow;
         for (int k = 0; k < count; ++k) {
             const auto at = static_cast<size_t>(k);
-            const int index = step > 0 ? winners[at] : RegionColorIndex(regionCodes[at]);
+            const int index = areas ? RegionColorIndex(regionCodes[at]) : winners[at];
             KESTRO_ASSERT(index >= 0 && index < ViewColorCount);
             // pixel = BlendColor32(RasterColors[index], black, (o + 0.5) / 1.5)
             const uint32_t color = ShadeColor(RasterColors[index], RasterShade(maxOutputs[at]));
@@ -153,12 +120,12 @@ bool DrawSamplePoints(const SignalViewInput& input, bool cursorCheck, QImage& im
     const PointSet& set = *input.points;
     KESTRO_ASSERT(set.count >= 0 && set.count <= MaxPoints);
 
-    float cx = 0, cy = 0;
+    const PlaneMapping plane{width, height};
+    PlanePoint brush;
     bool highlight = false;
     if (cursorCheck && input.cursor) {
-        cx = PixelToPlaneX(input.cursor->x(), width);
-        cy = PixelToPlaneY(input.cursor->y(), height);
-        highlight = InRange(cx, -1, 1) && InRange(cy, -1, 1);
+        brush = plane.ToPlane(input.cursor->x(), input.cursor->y());
+        highlight = InRange(brush.x, -1, 1) && InRange(brush.y, -1, 1);
     }
 
     constexpr uint32_t Black = 0x000000, White = 0xFFFFFF, Red = 0x0000FF;
@@ -166,16 +133,16 @@ bool DrawSamplePoints(const SignalViewInput& input, bool cursorCheck, QImage& im
     for (int i = 0; i < set.count; ++i) {
         const SamplePoint& p = set.points[i];
         KESTRO_ASSERT(p.classIndex >= 0 && p.classIndex < ViewColorCount);
-        uint32_t brush = PointColors[p.classIndex];
+        uint32_t fill = PointColors[p.classIndex];
         uint32_t pen = input.presentationCount <= 0 || p.correct ? Black : White;
         // The same distance test by which a click in delete mode removes a point.
-        if (highlight && Distance(p.x, p.y, cx, cy) <= input.brushRadius) {
-            brush = BlendColor(Red, brush, 0.4f);
+        if (highlight && Distance(p.x, p.y, brush.x, brush.y) <= input.brushRadius) {
+            fill = BlendColor(Red, fill, 0.4f);
             pen = BlendColor(Red, pen, 0.6f);
         }
-        const int px = PlaneToPixelX(p.x, width), py = PlaneToPixelY(p.y, height);
+        const int px = plane.PixelX(p.x), py = plane.PixelY(p.y);
         canvas.Ellipse(px - 2, py - 2, px + 3, py + 3, ArgbFromCanvasColor(pen),
-                       ArgbFromCanvasColor(brush));
+                       ArgbFromCanvasColor(fill));
     }
     return highlight;
 }
@@ -186,10 +153,10 @@ bool DrawSignalView(const SignalViewInput& input, QImage& image) {
         return false;
     Canvas canvas(image);
     // A raster sets every pixel, so the black background is needed only without one.
-    if (input.step == 0)
+    if (input.raster == RasterMode::None)
         canvas.FillRect(0, 0, width, height, OpaqueBlack);
     else
-        DrawRaster(input.step, input.evaluate, image);
+        DrawRaster(input.raster, input.cellSize, input.evaluate, image);
 
     if (input.showAxes) {
         StipplePattern pattern;
@@ -204,7 +171,7 @@ bool DrawSignalView(const SignalViewInput& input, QImage& image) {
     }
 
     bool highlight = false;
-    if (input.showPoints > 0)
+    if (input.showPoints)
         highlight = DrawSamplePoints(input, input.selectedClass == 0, image);
 
     if (input.showAxes)

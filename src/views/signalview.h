@@ -9,6 +9,7 @@
 #include <optional>
 
 #include "core/units/glowny/points.h"
+#include "core/units/glowny/viewmode.h"
 #include "core/units/nnet.h"
 #include "views/canvas.h"
 
@@ -30,21 +31,6 @@ static_assert(sizeof PointColors / sizeof PointColors[0] == ViewColorCount);
 
 // The stipple pattern of the axes: opaque grey (127,127,127), transparent, opaque grey.
 constexpr uint32_t AxisGrey = 0xFF7F7F7F;
-
-// --- Plane and pixels (W x H view) ---
-
-// The plane x of pixel column px (the mouse cursor): 2 px / W - 1, rounded to float.
-float PixelToPlaneX(int px, int width);
-// The plane y of pixel row py (the mouse cursor): 1 - 2 py / H, rounded to float.
-float PixelToPlaneY(int py, int height);
-// The plane x at which the raster samples column px: (px / W - 0.5) * 2, rounded to float.
-float RasterSampleX(int px, int width);
-// The plane y at which the raster samples row py: (0.5 - py / H) * 2, rounded to float.
-float RasterSampleY(int py, int height);
-// The disc column of a point: Round((1 + x) W) div 2, Round half to even, div truncating.
-int PlaneToPixelX(float x, int width);
-// The disc row of a point: Round((1 - y) H) div 2.
-int PlaneToPixelY(float y, int height);
 
 // The shading factor of a winning output o: (o + 0.5) / 1.5, rounded to float.
 inline float RasterShade(float maxOutput) {
@@ -74,10 +60,10 @@ using RasterEvaluator = void (*)(const PointBatch&);
 // What the signal view shows.
 struct SignalViewInput {
     const PointSet* points = nullptr;
-    // 0: no raster; > 0: network answer, < 0: areas; |step| is the cell size in pixels.
-    int step = 0;
-    // The points are drawn when greater than 0.
-    int showPoints = 1;
+    // What lies under the points, and the raster's cell size in pixels.
+    RasterMode raster = RasterMode::None;
+    int cellSize = 1;
+    bool showPoints = true;
     // The check of "Coordinate Axis".
     bool showAxes = true;
     // The mouse cursor in the view's pixels; empty when it is not known to be over the view.
@@ -90,7 +76,7 @@ struct SignalViewInput {
     RasterEvaluator evaluate = &EvaluateBatch;
 };
 
-// Full redraw: black, the raster of |step| x |step| cells (one evaluation per cell at its
+// Full redraw: black, the raster of cellSize x cellSize cells (one evaluation per cell at its
 // top-left pixel), the axes, the points (highlighted in delete mode) and the axis labels.
 // Returns whether points were drawn with the delete-brush highlight (the window then starts
 // its timer that removes the highlight once the cursor has left).
@@ -100,8 +86,9 @@ bool DrawSignalView(const SignalViewInput& input, QImage& image);
 // plane, the points within the brush radius are reddened. Returns whether it highlighted.
 bool DrawSamplePoints(const SignalViewInput& input, bool cursorCheck, QImage& image);
 
-// Only the raster of DrawSignalView: every pixel of the image from one evaluation per cell.
-void DrawRaster(int step, RasterEvaluator evaluate, QImage& image);
+// Only the raster of DrawSignalView: every pixel of the image from one evaluation per cell;
+// nothing for RasterMode::None.
+void DrawRaster(RasterMode mode, int cellSize, RasterEvaluator evaluate, QImage& image);
 
 // The places of the axis labels "1,0" (right end of the horizontal axis, just below it) and
 // "0,1" (top of the vertical axis, just right of it), bold.

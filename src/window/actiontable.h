@@ -1,59 +1,109 @@
-// The main window's actions as data: name, category, caption, hint, shortcut and icon.
+// The main window's actions as typed data: one entry per action with its name, category,
+// caption, hint, shortcut, icon and handler. The window creates and connects them in one loop
+// and reaches each by its ActionId.
 #pragma once
 
-#include <QKeySequence>
+#include <QKeyCombination>
 #include <array>
+#include <cstddef>
 #include <string_view>
+
+#include "window/formmain.h"
 
 namespace kestro {
 
-// One action of the main window. shortcut is stored as a virtual key in the low byte plus
-// 0x2000 for Shift, 0x4000 for Ctrl and 0x8000 for Alt; 0 = none. icon: index into the 16 x 16
-// action icons, -1 = none.
+// No shortcut.
+inline constexpr QKeyCombination NoKey = QKeyCombination::fromCombined(0);
+
+// A handler of TFormMain; null for the actions of an exclusive group, which has one handler.
+using ActionHandler = void (TFormMain::*)();
+
+// One action of the main window. icon: the name of an action icon (see ActionIcon), empty for
+// none.
 struct ActionSpec {
+    ActionId id;
     std::string_view name;
     std::string_view category;
     std::string_view caption;
     std::string_view hint;
-    int shortcut;
-    int icon;
+    QKeyCombination shortcut;
+    std::string_view icon;
+    ActionHandler handler;
 };
 
-constexpr std::array<ActionSpec, 30> ActionTable{{
-    {"ActionMaximize", "View", "Maximize / Restore", "", 122, -1},
-    {"actionMinimize", "View", "Minimize", "", 16506, -1},
-    {"actionDrawPoints", "View", "Points", "", 16433, -1},
-    {"actionStop", "Network", "Stop", "", 27, -1},
-    {"actionReset", "Network", "Reset Network", "", 116, -1},
-    {"actionNaucz", "Network", "Learn", "", 117, 6},
-    {"actionDrawAnswerPoints", "View", "Points and Network Answer", "", 16434, -1},
-    {"actionLoadPoints", "Points", "Open Points...", "", 16463, -1},
-    {"actionSavePoints", "Points", "Save Points As...", "", 16467, 5},
-    {"actionGenerate", "Points", "Generate Points...", "Generate Points", 119, -1},
-    {"actionGenerateNow", "Points", "Generate Points Now", "", 120, -1},
-    {"actionClearPoints", "Points", "Clear Points", "Clear Points", 121, -1},
-    {"actionExit", "", "Exit", "", 0, -1},
-    {"actionDrawAreasPoints", "View", "Points and Areas", "", 16435, -1},
-    {"actionSelectClass1", "Points", "Class 1", "", 49, -1},
-    {"actionSelectClass2", "Points", "Class 2", "", 50, -1},
-    {"actionSelectClassShape", "Points", "Shape Determined Class", "", 192, -1},
-    {"actionSelectClassDelete", "Points", "Delete Points", "", 46, -1},
-    {"actionDistanceUp", "Points", "", "", 221, -1},
-    {"actionDistanceDown", "Points", "", "", 219, -1},
-    {"actionDrawAreas", "View", "Areas", "", 16437, -1},
-    {"actionDrawAnswer", "View", "Network Answer", "", 16436, -1},
-    {"actionAbout", "Help", "About...", "", 0, 1},
-    {"actionViewCoordinates", "View", "Coordinate Axis", "", 16432, -1},
-    {"actionHelpF1", "Help", "Help", "", 112, 0},
-    {"actionHelpOnline", "Help", "Online Help", "", 0, -1},
-    {"actionHelpVersion", "Help", "Check Latest Version", "", 0, -1},
-    {"actionHelpSupport", "Help", "Feedback and Support", "", 0, -1},
-    {"actionHelpWeb", "Help", "Kestro Neural Network Web Page", "", 0, -1},
-    {"actionError", "", "", "", 57425, -1},
+// clang-format off
+inline constexpr std::array<ActionSpec, ActionCount> ActionTable{{
+    {ActionId::ActionMaximize, "ActionMaximize", "View", "Maximize / Restore", "", Qt::Key_F11, "", &TFormMain::ActionMaximizeExecute},
+    {ActionId::actionMinimize, "actionMinimize", "View", "Minimize", "", Qt::CTRL | Qt::Key_F11, "", &TFormMain::actionMinimizeExecute},
+    {ActionId::actionDrawPoints, "actionDrawPoints", "View", "Points", "", Qt::CTRL | Qt::Key_1, "", nullptr},
+    {ActionId::actionStop, "actionStop", "Network", "Stop", "", Qt::Key_Escape, "", &TFormMain::actionStopExecute},
+    {ActionId::actionReset, "actionReset", "Network", "Reset Network", "", Qt::Key_F5, "", &TFormMain::actionResetExecute},
+    {ActionId::actionNaucz, "actionNaucz", "Network", "Learn", "", Qt::Key_F6, "learn", &TFormMain::actionNauczExecute},
+    {ActionId::actionDrawAnswerPoints, "actionDrawAnswerPoints", "View", "Points and Network Answer", "", Qt::CTRL | Qt::Key_2, "", nullptr},
+    {ActionId::actionLoadPoints, "actionLoadPoints", "Points", "Open Points...", "", Qt::CTRL | Qt::Key_O, "", &TFormMain::actionLoadPointsExecute},
+    {ActionId::actionSavePoints, "actionSavePoints", "Points", "Save Points As...", "", Qt::CTRL | Qt::Key_S, "save-points", &TFormMain::actionSavePointsExecute},
+    {ActionId::actionGenerate, "actionGenerate", "Points", "Generate Points...", "Generate Points", Qt::Key_F8, "", &TFormMain::actionGenerateExecute},
+    {ActionId::actionGenerateNow, "actionGenerateNow", "Points", "Generate Points Now", "", Qt::Key_F9, "", &TFormMain::actionGenerateNowExecute},
+    {ActionId::actionClearPoints, "actionClearPoints", "Points", "Clear Points", "Clear Points", Qt::Key_F10, "", &TFormMain::actionClearPointsExecute},
+    {ActionId::actionExit, "actionExit", "", "Exit", "", NoKey, "", &TFormMain::actionExitExecute},
+    {ActionId::actionDrawAreasPoints, "actionDrawAreasPoints", "View", "Points and Areas", "", Qt::CTRL | Qt::Key_3, "", nullptr},
+    {ActionId::actionSelectClass1, "actionSelectClass1", "Points", "Class 1", "", Qt::Key_1, "", nullptr},
+    {ActionId::actionSelectClass2, "actionSelectClass2", "Points", "Class 2", "", Qt::Key_2, "", nullptr},
+    {ActionId::actionSelectClassShape, "actionSelectClassShape", "Points", "Shape Determined Class", "", Qt::Key_QuoteLeft, "", nullptr},
+    {ActionId::actionSelectClassDelete, "actionSelectClassDelete", "Points", "Delete Points", "", Qt::Key_Delete, "", nullptr},
+    {ActionId::actionDistanceUp, "actionDistanceUp", "Points", "", "", Qt::Key_BracketRight, "", &TFormMain::actionDistanceUpExecute},
+    {ActionId::actionDistanceDown, "actionDistanceDown", "Points", "", "", Qt::Key_BracketLeft, "", &TFormMain::actionDistanceDownExecute},
+    {ActionId::actionDrawAreas, "actionDrawAreas", "View", "Areas", "", Qt::CTRL | Qt::Key_5, "", nullptr},
+    {ActionId::actionDrawAnswer, "actionDrawAnswer", "View", "Network Answer", "", Qt::CTRL | Qt::Key_4, "", nullptr},
+    {ActionId::actionAbout, "actionAbout", "Help", "About...", "", NoKey, "about", &TFormMain::actionAboutExecute},
+    {ActionId::actionViewCoordinates, "actionViewCoordinates", "View", "Coordinate Axis", "", Qt::CTRL | Qt::Key_0, "", &TFormMain::actionViewCoordinatesExecute},
+    {ActionId::actionHelpF1, "actionHelpF1", "Help", "Help", "", Qt::Key_F1, "help", &TFormMain::actionHelpF1Execute},
+    {ActionId::actionHelpOnline, "actionHelpOnline", "Help", "Online Help", "", NoKey, "", &TFormMain::actionHelpOnlineExecute},
+    {ActionId::actionHelpVersion, "actionHelpVersion", "Help", "Check Latest Version", "", NoKey, "", &TFormMain::actionHelpVersionExecute},
+    {ActionId::actionHelpSupport, "actionHelpSupport", "Help", "Feedback and Support", "", NoKey, "", &TFormMain::actionHelpSupportExecute},
+    {ActionId::actionHelpWeb, "actionHelpWeb", "Help", "Kestro Neural Network Web Page", "", NoKey, "", &TFormMain::actionHelpWebExecute},
+    {ActionId::actionError, "actionError", "", "", "", Qt::SHIFT | Qt::CTRL | Qt::ALT | Qt::Key_Q, "", &TFormMain::actionErrorExecute},
 }};
-static_assert(ActionTable.size() == 30);
+// clang-format on
 
-// The key sequence of a stored shortcut value; empty for 0 or an unknown virtual key.
-QKeySequence ShortcutKeys(int stored);
+// Each entry stands at the position of its id, so ActionTable[id] is that action's entry.
+constexpr bool ActionTableInOrder() {
+    for (size_t i = 0; i < ActionTable.size(); ++i)
+        if (static_cast<size_t>(ActionTable[i].id) != i)
+            return false;
+    return true;
+}
+static_assert(ActionTableInOrder(), "ActionTable entries must follow the order of ActionId");
+
+// The entry of an action.
+constexpr const ActionSpec& ActionEntry(ActionId id) {
+    return ActionTable[static_cast<size_t>(id)];
+}
+
+// The five view modes: what the drawing area shows under each view action.
+struct ViewModeSpec {
+    ActionId action;
+    RasterMode raster;
+    bool showPoints;
+};
+inline constexpr std::array<ViewModeSpec, 5> ViewModes{{
+    {ActionId::actionDrawPoints, RasterMode::None, true},
+    {ActionId::actionDrawAnswerPoints, RasterMode::Answer, true},
+    {ActionId::actionDrawAreasPoints, RasterMode::Areas, true},
+    {ActionId::actionDrawAnswer, RasterMode::Answer, false},
+    {ActionId::actionDrawAreas, RasterMode::Areas, false},
+}};
+
+// The class-selection actions and the tag of the class panel each selects.
+struct ClassActionSpec {
+    ActionId action;
+    int32_t tag;
+};
+inline constexpr std::array<ClassActionSpec, 4> ClassActions{{
+    {ActionId::actionSelectClassShape, SelectShapeClass},
+    {ActionId::actionSelectClass1, SelectClass1},
+    {ActionId::actionSelectClass2, SelectClass2},
+    {ActionId::actionSelectClassDelete, SelectDelete},
+}};
 
 }  // namespace kestro

@@ -1,4 +1,4 @@
-// The main window's construction: layout, actions, menus and the start-up defaults.
+// The main window's construction: actions, menus and layout.
 #include "window/formmain.h"
 
 #include <QAbstractButton>
@@ -29,8 +29,11 @@
 #include "core/units/product.h"
 #include "core/units/random.h"
 #include "core/units/weblinks.h"
+#include "views/errorgraph.h"
 #include "views/qtext.h"
+#include "views/signalview.h"
 #include "window/actiontable.h"
+#include "window/colorpanel.h"
 #include "window/generatedialog.h"
 #include "window/icons.h"
 #include "window/paintbox.h"
@@ -78,7 +81,7 @@ void BindButton(QAbstractButton* button, QAction* action) {
 
 }  // namespace
 
-TFormMain::TFormMain(QWidget* parent)
+TFormMain::TFormMain(QWidget* parent, std::optional<uint32_t> seed)
     : QMainWindow(parent), state_(std::make_unique<KestroState>()) {
     setGeometry(421, 139, 593, 643);
     setMinimumSize(300, 300);
@@ -88,28 +91,27 @@ TFormMain::TFormMain(QWidget* parent)
     CreateActions();
     CreateMenus();
     CreateLayout();
-    FormCreate();
+    host_ = std::make_unique<FormTrainingHost>(*this);
+    FormCreate(seed);
 }
 
-QAction* TFormMain::Action(std::string_view name) const {
-    const auto found = actions_.find(name);
-    KESTRO_ASSERT(found != actions_.end());
-    return found->second;
-}
-
-void TFormMain::FormCreate() {
+void TFormMain::FormCreate(std::optional<uint32_t> seed) {
     setWindowTitle(QText(ProductTitle));
     QApplication::setApplicationDisplayName(QString());
-    RandomizeFromClock();
+    if (seed)
+        SetRandomSeed(*seed);
+    else
+        RandomizeFromClock();
     pageControl->setCurrentIndex(0);
     programDirectory = (QCoreApplication::applicationDirPath() + QLatin1Char('/')).toStdString();
     // A hint stays up 6 seconds.
     for (QWidget* child : findChildren<QWidget*>())
         child->setToolTipDuration(6000);
     imageLogo->setPixmap(ApplicationIcon().pixmap(32, 32));
-    imageLogo->setToolTip(QStringLiteral("About Kestro Neural Network"));
+    imageLogo->setToolTip(QStringLiteral("About ") + QText(ProductName));
     *state_ = KestroState{};
     ResetHistories(state_->histories);
+    UpdateControls();
 }
 
 void TFormMain::CreateActions() {
@@ -118,95 +120,70 @@ void TFormMain::CreateActions() {
         action->setObjectName(QText(entry.name));
         if (!entry.hint.empty())
             action->setToolTip(QText(entry.hint));
-        action->setShortcut(ShortcutKeys(entry.shortcut));
-        if (entry.icon >= 0)
+        action->setShortcut(QKeySequence(entry.shortcut));
+        if (!entry.icon.empty())
             action->setIcon(ActionIcon(entry.icon));
         // Shortcuts work wherever the main window has the focus, menu item or not.
         addAction(action);
-        actions_[entry.name] = action;
+        if (entry.handler)
+            connect(action, &QAction::triggered, this, entry.handler);
+        actions_[static_cast<size_t>(entry.id)] = action;
     }
-    Action("actionStop")->setEnabled(false);
+    Action(ActionId::actionStop)->setEnabled(false);
+    Action(ActionId::actionViewCoordinates)->setCheckable(true);
 
-    connect(Action("ActionMaximize"), &QAction::triggered, this, &TFormMain::ActionMaximizeExecute);
-    connect(Action("actionMinimize"), &QAction::triggered, this, &TFormMain::actionMinimizeExecute);
-    connect(Action("actionStop"), &QAction::triggered, this, &TFormMain::actionStopExecute);
-    connect(Action("actionReset"), &QAction::triggered, this, &TFormMain::actionResetExecute);
-    connect(Action("actionNaucz"), &QAction::triggered, this, &TFormMain::actionNauczExecute);
-    connect(Action("actionLoadPoints"), &QAction::triggered, this,
-            &TFormMain::actionLoadPointsExecute);
-    connect(Action("actionSavePoints"), &QAction::triggered, this,
-            &TFormMain::actionSavePointsExecute);
-    connect(Action("actionGenerate"), &QAction::triggered, this, &TFormMain::actionGenerateExecute);
-    connect(Action("actionGenerateNow"), &QAction::triggered, this,
-            &TFormMain::actionGenerateNowExecute);
-    connect(Action("actionClearPoints"), &QAction::triggered, this,
-            &TFormMain::actionClearPointsExecute);
-    connect(Action("actionExit"), &QAction::triggered, this, &TFormMain::actionExitExecute);
-    connect(Action("actionSelectClass1"), &QAction::triggered, this,
-            [this] { panelColorClick(panelColor1); });
-    connect(Action("actionSelectClass2"), &QAction::triggered, this,
-            [this] { panelColorClick(panelColor2); });
-    connect(Action("actionSelectClassShape"), &QAction::triggered, this,
-            [this] { panelColorClick(panelColorS); });
-    connect(Action("actionSelectClassDelete"), &QAction::triggered, this,
-            [this] { panelColorClick(panelColorD); });
-    connect(Action("actionDistanceUp"), &QAction::triggered, this,
-            &TFormMain::actionDistanceUpExecute);
-    connect(Action("actionDistanceDown"), &QAction::triggered, this,
-            &TFormMain::actionDistanceDownExecute);
-    connect(Action("actionViewCoordinates"), &QAction::triggered, this,
-            &TFormMain::actionViewCoordinatesExecute);
-    connect(Action("actionError"), &QAction::triggered, this, &TFormMain::actionErrorExecute);
-    connect(Action("actionHelpF1"), &QAction::triggered, this, &TFormMain::actionHelpF1Execute);
-    connect(Action("actionAbout"), &QAction::triggered, this, &TFormMain::actionAboutExecute);
-    // The web actions hand their address to the desktop and return at once.
-    connect(Action("actionHelpOnline"), &QAction::triggered, this,
-            [] { ShellOpen(OnlineHelpAddress(SiteBase())); });
-    connect(Action("actionHelpVersion"), &QAction::triggered, this, [] {
-        ShellOpen(VersionCheckAddress(SiteBase(), LocalInfo().VersionInfo.FileVersion));
-    });
-    connect(Action("actionHelpSupport"), &QAction::triggered, this,
-            [] { ShellOpen(SupportAddress(SiteBase())); });
-    connect(Action("actionHelpWeb"), &QAction::triggered, this,
-            [] { ShellOpen(ProductPageAddress(SiteBase())); });
-
-    // The five view modes: one radio group; each action carries (rasterMode, showPoints).
-    struct ViewMode {
-        std::string_view action;
-        int32_t rasterMode;
-        bool showPoints;
-    };
-    constexpr ViewMode viewModes[] = {{"actionDrawPoints", 0, true},
-                                      {"actionDrawAnswerPoints", 1, true},
-                                      {"actionDrawAreasPoints", -1, true},
-                                      {"actionDrawAnswer", 1, false},
-                                      {"actionDrawAreas", -1, false}};
+    // The view modes: one radio group; each action carries its index in ViewModes.
     viewModeGroup_ = new QActionGroup(this);
-    for (const ViewMode& mode : viewModes) {
-        QAction* action = Action(mode.action);
+    for (size_t i = 0; i < ViewModes.size(); ++i) {
+        QAction* action = Action(ViewModes[i].action);
         action->setCheckable(true);
+        action->setData(static_cast<int>(i));
         viewModeGroup_->addAction(action);
-        connect(action, &QAction::triggered, this,
-                [this, mode] { SetViewMode(mode.rasterMode, mode.showPoints); });
     }
-    miViewCoordinateAxis = Action("actionViewCoordinates");
-    miViewCoordinateAxis->setCheckable(true);
-    miViewCoordinateAxis->setChecked(true);
+    connect(viewModeGroup_, &QActionGroup::triggered, this, &TFormMain::viewModeClick);
+    // The class selections: each action carries its panel's tag.
+    for (const ClassActionSpec& item : ClassActions) {
+        QAction* action = Action(item.action);
+        action->setData(item.tag);
+        connect(action, &QAction::triggered, this,
+                [this, tag = item.tag] { panelColorClick(tag); });
+    }
 }
 
-void TFormMain::CreateMenus() {
-    QMenuBar* bar = menuBar();
-    QMenu* network = bar->addMenu(QStringLiteral("Network"));
-    network->setObjectName(QStringLiteral("miNetwork"));
-    network->addAction(Action("actionStop"));
-    network->addAction(Action("actionReset"));
-    network->addSeparator();
-    network->addAction(Action("actionNaucz"));
-    network->addSeparator();
-    network->addAction(Action("actionExit"));
+namespace {
 
-    QMenu* shape = bar->addMenu(QStringLiteral("Shape"));
-    shape->setObjectName(QStringLiteral("miShape"));
+// A place in a menu's list: an action, or a separator.
+struct MenuEntry {
+    std::optional<ActionId> action;
+};
+constexpr MenuEntry Separator{};
+
+// Adds the entries to the menu in order.
+void AddEntries(QMenu* menu, const TFormMain& form, std::initializer_list<MenuEntry> entries) {
+    for (const MenuEntry& entry : entries) {
+        if (entry.action)
+            menu->addAction(form.Action(*entry.action));
+        else
+            menu->addSeparator();
+    }
+}
+
+// A menu of the menu bar with its object name.
+QMenu* AddMenu(QMenuBar* bar, const QString& title, const QString& name) {
+    QMenu* menu = bar->addMenu(title);
+    menu->setObjectName(name);
+    return menu;
+}
+
+}  // namespace
+
+void TFormMain::CreateMenus() {
+    using enum ActionId;
+    QMenuBar* bar = menuBar();
+    AddEntries(AddMenu(bar, QStringLiteral("Network"), QStringLiteral("miNetwork")), *this,
+               {{actionStop}, {actionReset}, Separator, {actionNaucz}, Separator, {actionExit}});
+
+    QMenu* shape = AddMenu(bar, QStringLiteral("Shape"), QStringLiteral("miShape"));
     shapeGroup_ = new QActionGroup(this);
     for (const ShapeMenuItem& item : ShapeMenu) {
         if (item.separatorBefore)
@@ -215,48 +192,45 @@ void TFormMain::CreateMenus() {
         action->setObjectName(QText(item.itemName));
         action->setCheckable(true);
         action->setVisible(item.visible);
+        action->setData(item.tag);
         shapeGroup_->addAction(action);
-        shapeTags_[action] = item.tag;
-        connect(action, &QAction::triggered, this, [this, action] { miPresetClick(action); });
     }
+    connect(shapeGroup_, &QActionGroup::triggered, this, &TFormMain::miPresetClick);
 
-    QMenu* points = bar->addMenu(QStringLiteral("Points"));
-    points->setObjectName(QStringLiteral("miPoints"));
-    points->addAction(Action("actionLoadPoints"));
-    points->addAction(Action("actionSavePoints"));
-    points->addSeparator();
+    QMenu* points = AddMenu(bar, QStringLiteral("Points"), QStringLiteral("miPoints"));
+    AddEntries(points, *this, {{actionLoadPoints}, {actionSavePoints}, Separator});
     QMenu* selectClass = points->addMenu(QStringLiteral("Select Class"));
     selectClass->setObjectName(QStringLiteral("miSelectClass"));
-    selectClass->addAction(Action("actionSelectClassShape"));
-    selectClass->addAction(Action("actionSelectClass1"));
-    selectClass->addAction(Action("actionSelectClass2"));
-    points->addAction(Action("actionSelectClassDelete"));
-    points->addSeparator();
-    points->addAction(Action("actionGenerate"));
-    points->addAction(Action("actionGenerateNow"));
-    points->addAction(Action("actionClearPoints"));
+    AddEntries(selectClass, *this,
+               {{actionSelectClassShape}, {actionSelectClass1}, {actionSelectClass2}});
+    AddEntries(points, *this,
+               {{actionSelectClassDelete},
+                Separator,
+                {actionGenerate},
+                {actionGenerateNow},
+                {actionClearPoints}});
 
-    QMenu* view = bar->addMenu(QStringLiteral("View"));
-    view->setObjectName(QStringLiteral("miView"));
-    view->addAction(Action("ActionMaximize"));
-    view->addAction(Action("actionMinimize"));
-    view->addSeparator();
-    view->addAction(miViewCoordinateAxis);
-    view->addSeparator();
-    for (const char* name : {"actionDrawPoints", "actionDrawAnswerPoints", "actionDrawAreasPoints",
-                             "actionDrawAnswer", "actionDrawAreas"})
-        view->addAction(Action(name));
+    AddEntries(AddMenu(bar, QStringLiteral("View"), QStringLiteral("miView")), *this,
+               {{ActionMaximize},
+                {actionMinimize},
+                Separator,
+                {actionViewCoordinates},
+                Separator,
+                {actionDrawPoints},
+                {actionDrawAnswerPoints},
+                {actionDrawAreasPoints},
+                {actionDrawAnswer},
+                {actionDrawAreas}});
 
-    QMenu* help = bar->addMenu(QStringLiteral("Help"));
-    help->setObjectName(QStringLiteral("miHelp"));
-    help->addAction(Action("actionHelpF1"));
-    help->addAction(Action("actionHelpOnline"));
-    help->addSeparator();
-    help->addAction(Action("actionHelpVersion"));
-    help->addAction(Action("actionHelpSupport"));
-    help->addSeparator();
-    help->addAction(Action("actionHelpWeb"));
-    help->addAction(Action("actionAbout"));
+    AddEntries(AddMenu(bar, QStringLiteral("Help"), QStringLiteral("miHelp")), *this,
+               {{actionHelpF1},
+                {actionHelpOnline},
+                Separator,
+                {actionHelpVersion},
+                {actionHelpSupport},
+                Separator,
+                {actionHelpWeb},
+                {actionAbout}});
 
     // The learn-mode pop-up of sbtnLearnMode.
     popupMenuLearnMode = new QMenu(this);
@@ -264,7 +238,6 @@ void TFormMain::CreateMenus() {
     miModeResetAtBeginning = popupMenuLearnMode->addAction(QText(ResetAtBeginningCaption));
     miModeResetAtBeginning->setObjectName(QText(ResetAtBeginningName));
     miModeResetAtBeginning->setCheckable(true);
-    miModeResetAtBeginning->setChecked(true);
     connect(miModeResetAtBeginning, &QAction::triggered, this,
             &TFormMain::miModeResetAtBeginningClick);
     learnModeGroup_ = new QActionGroup(this);
@@ -276,8 +249,8 @@ void TFormMain::CreateMenus() {
         action->setData(item.tag);
         action->setCheckable(true);
         learnModeGroup_->addAction(action);
-        connect(action, &QAction::triggered, this, [this, action] { miLearnModeClick(action); });
     }
+    connect(learnModeGroup_, &QActionGroup::triggered, this, &TFormMain::miLearnModeClick);
 }
 
 void TFormMain::CreateLayout() {
@@ -330,10 +303,10 @@ QWidget* TFormMain::CreateTopPanel() {
     btnLearn->setText(QStringLiteral("Learn"));
     btnLearn->setObjectName(QStringLiteral("btnLearn"));
     btnLearn->setFixedSize(103, 53);
-    btnLearn->setIcon(Action("actionNaucz")->icon());
+    btnLearn->setIcon(Action(ActionId::actionNaucz)->icon());
     btnLearn->setToolButtonStyle(Qt::ToolButtonTextUnderIcon);
     btnLearn->setFocusPolicy(Qt::StrongFocus);
-    BindButton(btnLearn, Action("actionNaucz"));
+    BindButton(btnLearn, Action(ActionId::actionNaucz));
     sbtnLearnMode = new QToolButton(panelTop);
     sbtnLearnMode->setObjectName(QStringLiteral("sbtnLearnMode"));
     sbtnLearnMode->setFixedSize(22, 53);
@@ -343,7 +316,7 @@ QWidget* TFormMain::CreateTopPanel() {
     btnStop = new QPushButton(QStringLiteral("Stop"), panelTop);
     btnStop->setObjectName(QStringLiteral("btnStop"));
     btnStop->setFixedHeight(53);
-    BindButton(btnStop, Action("actionStop"));
+    BindButton(btnStop, Action(ActionId::actionStop));
     layout->addWidget(btnLearn);
     layout->addWidget(sbtnLearnMode);
     layout->addSpacing(4);
@@ -394,7 +367,7 @@ QWidget* TFormMain::CreateLeftPanel() {
     pageControl->tabBar()->setUsesScrollButtons(false);
     layout->addWidget(pageControl);
 
-    tsGeneral = new QWidget;
+    auto* tsGeneral = new QWidget;
     auto* general = new QVBoxLayout(tsGeneral);
     general->setContentsMargins(2, 4, 2, 2);
     general->addWidget(new QLabel(QStringLiteral("Network Structure"), tsGeneral));
@@ -412,10 +385,8 @@ QWidget* TFormMain::CreateLeftPanel() {
     general->addStretch(1);
     pageControl->addTab(tsGeneral, QStringLiteral("Network"));
 
-    tsLearn = CreateLearnTab();
-    pageControl->addTab(tsLearn, QStringLiteral("Learn"));
-    tsDraw = CreateDrawTab();
-    pageControl->addTab(tsDraw, QStringLiteral("Draw"));
+    pageControl->addTab(CreateLearnTab(), QStringLiteral("Learn"));
+    pageControl->addTab(CreateDrawTab(), QStringLiteral("Draw"));
     return panelLeft;
 }
 
@@ -424,10 +395,8 @@ QWidget* TFormMain::CreateLearnTab() {
     auto* layout = new QVBoxLayout(tab);
     layout->setContentsMargins(4, 4, 4, 4);
     layout->setSpacing(2);
-    panelNi = MakeScrollPanel(ScrollBarNiInfo, scrollBarNi, labelNiStart, tab);
-    layout->addWidget(panelNi);
+    layout->addWidget(MakeScrollPanel(ScrollBarNiInfo, scrollBarNi, labelNiStart, tab));
     checkAutoDecrease = new QCheckBox(QStringLiteral("Auto Decrease"), tab);
-    checkAutoDecrease->setChecked(true);
     layout->addWidget(checkAutoDecrease);
     panelNiDown = MakeScrollPanel(ScrollBarDownInfo, scrollBarDown, labelDown, tab);
     layout->addWidget(panelNiDown);
@@ -437,7 +406,6 @@ QWidget* TFormMain::CreateLearnTab() {
     panelNiMin = MakeScrollPanel(ScrollBarNiMinInfo, scrollBarNiMin, labelNiMin, tab);
     layout->addWidget(panelNiMin);
     checkMomentum = new QCheckBox(QStringLiteral("Momentum"), tab);
-    checkMomentum->setChecked(true);
     layout->addWidget(checkMomentum);
     panelAlpha = MakeScrollPanel(ScrollBarAlphaInfo, scrollBarAlpha, labelAlpha, tab);
     layout->addWidget(panelAlpha);
@@ -451,12 +419,10 @@ QWidget* TFormMain::CreateLearnTab() {
         radioGroupOrder->addButton(button, static_cast<int>(i));
         orderLayout->addWidget(button);
     }
-    radioGroupOrder->button(OrderSwappingPermutation)->setChecked(true);
     layout->addWidget(order);
     checkPremphaseErr = new QCheckBox(QStringLiteral("Premphase Errors"), tab);
     layout->addWidget(checkPremphaseErr);
     checkVerify = new QCheckBox(QStringLiteral("Verify"), tab);
-    checkVerify->setChecked(true);
     layout->addWidget(checkVerify);
     layout->addStretch(1);
 
@@ -464,8 +430,8 @@ QWidget* TFormMain::CreateLearnTab() {
     connect(scrollBarNiMin, &QScrollBar::valueChanged, this, &TFormMain::scrollBarNiMinChange);
     connect(scrollBarAlpha, &QScrollBar::valueChanged, this, &TFormMain::scrollBarAlphaChange);
     connect(scrollBarDown, &QScrollBar::valueChanged, this, &TFormMain::scrollBarDownChange);
-    connect(checkAutoDecrease, &QCheckBox::clicked, this, &TFormMain::checkAutoDecreaseClick);
-    connect(checkMomentum, &QCheckBox::clicked, this, &TFormMain::checkMomentumClick);
+    connect(checkAutoDecrease, &QCheckBox::toggled, this, &TFormMain::checkAutoDecreaseClick);
+    connect(checkMomentum, &QCheckBox::toggled, this, &TFormMain::checkMomentumClick);
     // The run reads these controls live through the state.
     connect(radioGroupOrder, &QButtonGroup::idClicked, this,
             [this](int id) { state_->controls.orderIndex = id; });
@@ -488,32 +454,37 @@ QWidget* TFormMain::CreateDrawTab() {
     connect(comboDrawSpeed, &QComboBox::activated, this, &TFormMain::comboDrawSpeedChange);
     layout->addWidget(comboDrawSpeed);
 
-    // One row per series: a 17 x 17 swatch in the series colour, then its check box.
+    // One row per series: a 17 x 17 swatch in the series colour, then its check box, which
+    // shows the series when the state's flag is set.
     struct Row {
         QCheckBox*& box;
         const char* caption;
         const char* hint;
-        bool checked;
-        QColor colour;
+        bool KestroState::*shown;
+        uint32_t colour;  // canvas colour, red in the low byte
     };
-    Row rows[] = {{checkDrawErrK, "Mean Squared Error", "", true, QColor(0, 128, 0)},
-                  {checkDrawErrW, "Verify Error", "", true, QColor(128, 0, 0)},
-                  {checkDrawErr, "Error", "Classification Error", true, QColor(255, 0, 0)},
-                  {checkDrawNi, "ni", "", false, QColor(255, 255, 0)}};
+    Row rows[] = {
+        {checkDrawErrK, "Mean Squared Error", "", &KestroState::showMse, MeanSquaredErrorColor},
+        {checkDrawErrW, "Verify Error", "", &KestroState::showVerify, VerifyErrorColor},
+        {checkDrawErr, "Error", "Classification Error", &KestroState::showError,
+         ClassificationErrorColor},
+        {checkDrawNi, "ni", "", &KestroState::showNi, NiColor}};
     for (Row& row : rows) {
         auto* line = new QHBoxLayout;
         auto* swatch = new QLabel(tab);
         swatch->setFixedSize(17, 17);
         swatch->setAutoFillBackground(true);
         QPalette palette = swatch->palette();
-        palette.setColor(QPalette::Window, row.colour);
+        palette.setColor(QPalette::Window, QColor::fromRgba(ArgbFromCanvasColor(row.colour)));
         swatch->setPalette(palette);
         swatch->setFrameStyle(QFrame::Box);
         row.box = new QCheckBox(QString::fromUtf8(row.caption), tab);
-        row.box->setChecked(row.checked);
         if (*row.hint)
             row.box->setToolTip(QString::fromUtf8(row.hint));
-        connect(row.box, &QCheckBox::clicked, this, &TFormMain::DrawErrorGraph);
+        connect(row.box, &QCheckBox::toggled, this, [this, shown = row.shown](bool on) {
+            state_.get()->*shown = on;
+            DrawErrorGraph();
+        });
         line->addWidget(swatch);
         line->addWidget(row.box, 1);
         layout->addLayout(line);
@@ -535,47 +506,44 @@ QWidget* TFormMain::CreateShapePanel() {
     top->setSpacing(2);
     top->addStretch(1);
 
-    // The class panels: tag, hint, colour and caption colour.
+    // The class panels: an exclusive group whose ids are their tags, each bound to its action.
     struct Panel {
-        QLabel*& label;
+        QAbstractButton*& button;
         const char* name;
-        int tag;
+        ActionId action;
         const char* hint;
         QColor colour;
         QColor text;
     };
-    Panel panels[] = {
-        {panelColorS, "panelColorS", SelectShapeClass, "Shape Determined Class",
-         QColor(192, 192, 192), Qt::black},
-        {panelColor1, "panelColor1", SelectClass1, "Class 1", QColor(255, 255, 0), Qt::black},
-        {panelColor2, "panelColor2", SelectClass2, "Class 2", QColor(0, 0, 255), Qt::white},
-        {panelColorD, "panelColorD", SelectDelete, "Delete Points", QColor(255, 255, 255),
-         Qt::black}};
-    for (Panel& p : panels) {
-        p.label = new QLabel(panelSetTop);
-        p.label->setObjectName(QString::fromUtf8(p.name));
-        p.label->setFixedSize(38, 23);
-        p.label->setAlignment(Qt::AlignCenter);
-        p.label->setLineWidth(2);
-        p.label->setFrameStyle(QFrame::Panel | QFrame::Raised);
-        p.label->setAutoFillBackground(true);
-        QPalette palette = p.label->palette();
-        palette.setColor(QPalette::Window, p.colour);
-        palette.setColor(QPalette::WindowText, p.text);
-        p.label->setPalette(palette);
-        p.label->setToolTip(QString::fromUtf8(p.hint));
-        p.label->setCursor(Qt::PointingHandCursor);
-        p.label->setProperty("tag", p.tag);
-        p.label->installEventFilter(this);
-        top->addWidget(p.label);
+    const Panel panels[] = {{panelColorS, "panelColorS", ActionId::actionSelectClassShape,
+                             "Shape Determined Class", QColor(192, 192, 192), Qt::black},
+                            {panelColor1, "panelColor1", ActionId::actionSelectClass1, "Class 1",
+                             QColor::fromRgba(RasterColors[0]), Qt::black},
+                            {panelColor2, "panelColor2", ActionId::actionSelectClass2, "Class 2",
+                             QColor::fromRgba(RasterColors[1]), Qt::white},
+                            {panelColorD, "panelColorD", ActionId::actionSelectClassDelete,
+                             "Delete Points", Qt::white, Qt::black}};
+    panelsColor = new QButtonGroup(panelSetTop);
+    panelsColor->setExclusive(true);
+    static_assert(std::size(panels) == ClassActions.size());
+    for (const Panel& p : panels) {
+        p.button = new TColorPanel(p.colour, p.text, panelSetTop);
+        p.button->setObjectName(QString::fromUtf8(p.name));
+        p.button->setFixedSize(38, 23);
+        p.button->setToolTip(QString::fromUtf8(p.hint));
+        QAction* action = Action(p.action);
+        // The panels stand in the order of ClassActions; a panel's id is its place there.
+        panelsColor->addButton(p.button, static_cast<int>(&p - panels));
+        // A click selects through the action; the state then checks the panel.
+        connect(p.button, &QAbstractButton::clicked, action, &QAction::trigger);
+        top->addWidget(p.button);
     }
-    panelColorD->setText(QStringLiteral("Del."));
-    btnGenerate = new QPushButton(QStringLiteral("Gen."), panelSetTop);
+    auto* btnGenerate = new QPushButton(QStringLiteral("Gen."), panelSetTop);
     btnGenerate->setToolTip(QStringLiteral("Generate Points"));
-    BindButton(btnGenerate, Action("actionGenerate"));
-    btnClear = new QPushButton(QStringLiteral("Clear"), panelSetTop);
+    BindButton(btnGenerate, Action(ActionId::actionGenerate));
+    auto* btnClear = new QPushButton(QStringLiteral("Clear"), panelSetTop);
     btnClear->setToolTip(QStringLiteral("Clear Points"));
-    BindButton(btnClear, Action("actionClearPoints"));
+    BindButton(btnClear, Action(ActionId::actionClearPoints));
     for (QPushButton* button : {btnGenerate, btnClear}) {
         button->setFixedSize(38, 23);
         button->setFocusPolicy(Qt::NoFocus);
@@ -588,7 +556,8 @@ QWidget* TFormMain::CreateShapePanel() {
     pbSignal->setMinimumSize(50, 50);
     pbSignal->setCursor(Qt::CrossCursor);
     layout->addWidget(pbSignal, 1);
-    connect(pbSignal, &TPaintBox::resized, this, [this] { DrawSignalView(0, 1); });
+    connect(pbSignal, &TPaintBox::resized, this,
+            [this] { DrawSignalView(RasterMode::None, 1, true); });
     connect(pbSignal, &TPaintBox::mouseDown, this, &TFormMain::pbSignalMouseDown);
     connect(pbSignal, &TPaintBox::clicked, this, &TFormMain::pbSignalClick);
     connect(pbSignal, &TPaintBox::mouseMoved, this, &TFormMain::pbSignalMouseMove);

@@ -1,27 +1,28 @@
-// The main window: owns all working state and wires the controls, actions and menus to the
-// operations of the core and the renderers of the views.
+// The main window: owns all working state and is a one-way view of it. A user action calls an
+// operation of the core on the state; UpdateControls then writes the widgets from the state.
 #pragma once
 
 #include <QMainWindow>
 #include <QPoint>
 #include <QString>
+#include <array>
+#include <cstdint>
 #include <functional>
-#include <map>
 #include <memory>
 #include <optional>
 #include <string>
-#include <string_view>
 
 #include "core/units/glowny/state.h"
+#include "window/actionid.h"
 
+class QAbstractButton;
 class QAction;
 class QActionGroup;
+class QButtonGroup;
 class QCheckBox;
 class QComboBox;
-class QFileDialog;
 class QLabel;
 class QMenu;
-class QButtonGroup;
 class QPushButton;
 class QScrollBar;
 class QSplitter;
@@ -29,6 +30,8 @@ class QTabWidget;
 class QTimer;
 class QToolButton;
 class QWidget;
+
+class FormMainTest;
 
 namespace kestro {
 
@@ -41,20 +44,119 @@ class TFormMain : public QMainWindow {
     Q_OBJECT
 
   public:
-    explicit TFormMain(QWidget* parent = nullptr);
+    // seed: the random generator's seed; without one it is seeded from the clock, so that every
+    // start differs.
+    explicit TFormMain(QWidget* parent = nullptr, std::optional<uint32_t> seed = std::nullopt);
     ~TFormMain() override;
 
-    // The action of the given name (see ActionTable); asserts that it exists.
-    QAction* Action(std::string_view name) const;
+    // The action with the given id.
+    QAction* Action(ActionId id) const { return actions_[static_cast<size_t>(id)]; }
 
     // The working state (read by tests).
-    KestroState& State() { return *state_; }
+    const KestroState& State() const { return *state_; }
 
     // The About box that actionAbout shows (created once at start, after this window).
     void SetAboutBox(TdlgAbout* aboutBox) { aboutBox_ = aboutBox; }
 
     // The directory of the program file, with its trailing separator.
     std::string programDirectory;
+
+    // Picks a file name for Open / Save; tests replace them to answer the dialogs.
+    std::function<QString()> askOpenFileName;
+    std::function<QString()> askSaveFileName;
+
+    // --- action handlers (ActionTable names them) ---
+    void ActionMaximizeExecute();
+    void actionMinimizeExecute();
+    void actionStopExecute();
+    void actionResetExecute();
+    void actionNauczExecute();
+    void actionLoadPointsExecute();
+    void actionSavePointsExecute();
+    void actionGenerateExecute();
+    void actionGenerateNowExecute();
+    void actionClearPointsExecute();
+    void actionExitExecute();
+    void actionDistanceUpExecute();
+    void actionDistanceDownExecute();
+    void actionAboutExecute();
+    void actionViewCoordinatesExecute();
+    void actionHelpF1Execute();
+    void actionHelpOnlineExecute();
+    void actionHelpVersionExecute();
+    void actionHelpSupportExecute();
+    void actionHelpWebExecute();
+    void actionErrorExecute();
+
+    // Loads and saves without the dialogs; the actions call these after their dialogs.
+    void LoadPoints(const QString& fileName);
+    void SavePoints(const QString& fileName);
+
+  protected:
+    void showEvent(QShowEvent* event) override;
+    void closeEvent(QCloseEvent* event) override;
+    bool eventFilter(QObject* watched, QEvent* event) override;
+
+  private:
+    friend class FormTrainingHost;
+    friend class ::FormMainTest;
+
+    void FormCreate(std::optional<uint32_t> seed);
+    void FormShow();
+    void CreateActions();
+    void CreateMenus();
+    void CreateLayout();
+    QWidget* CreateTopPanel();
+    QWidget* CreateLeftPanel();
+    QWidget* CreateLearnTab();
+    QWidget* CreateDrawTab();
+    QWidget* CreateShapePanel();
+
+    // --- handlers of the controls ---
+    void viewModeClick(QAction* item);
+    void panelColorClick(int32_t tag);
+    void miLearnModeClick(QAction* item);
+    void miModeResetAtBeginningClick();
+    void miPresetClick(QAction* item);
+    void scrollBarNiChange(int position);
+    void scrollBarNiMinChange(int position);
+    void scrollBarAlphaChange(int position);
+    void scrollBarDownChange(int position);
+    void checkAutoDecreaseClick(bool checked);
+    void checkMomentumClick(bool checked);
+    void sbtnLearnModeClick();
+    void comboStructureChange(int index);
+    void comboDrawSpeedChange(int index);
+    void pbSignalMouseDown(Qt::KeyboardModifiers modifiers);
+    void pbSignalClick(QPoint position);
+    void pbSignalMouseMove();
+    void timerDrawTimer();
+
+    // Writes every control from the state; signals are blocked meanwhile.
+    void UpdateControls();
+    // The refresh after every change of the point set.
+    void PointsChanged(bool redrawAlways);
+    // Runs one generation with the dialog's options and refreshes; beeps when it failed.
+    void GenerateAndRefresh();
+    void UpdateStatus(int64_t totalMs, int64_t intervalMs);
+    void DrawSignalView(RasterMode raster, int cellSize, bool showPoints);
+    void DrawSamplePoints(bool cursorCheck);
+    void DrawNetworkDiagram();
+    void DrawErrorGraph();
+    // The cursor over pbSignal, if it is there.
+    std::optional<QPoint> SignalCursor() const;
+
+    std::unique_ptr<KestroState> state_;
+    std::unique_ptr<FormTrainingHost> host_;
+    std::array<QAction*, ActionCount> actions_{};
+    QActionGroup* viewModeGroup_ = nullptr;
+    QActionGroup* learnModeGroup_ = nullptr;
+    QActionGroup* shapeGroup_ = nullptr;
+    bool shown_ = false;
+    TdlgAbout* aboutBox_ = nullptr;
+    // The file dialogs' last files (each dialog starts at the file last used by the other).
+    QString openFileName_;
+    QString saveFileName_;
 
     // --- controls ---
     QWidget* panelTop = nullptr;
@@ -67,16 +169,12 @@ class TFormMain : public QMainWindow {
     QLabel* labelTime = nullptr;
     QLabel* imageLogo = nullptr;
     QTabWidget* pageControl = nullptr;
-    QWidget* tsGeneral = nullptr;
-    QWidget* tsLearn = nullptr;
-    QWidget* tsDraw = nullptr;
     QComboBox* comboStructure = nullptr;
     TPaintBox* pbNet = nullptr;
     QScrollBar* scrollBarNi = nullptr;
     QScrollBar* scrollBarDown = nullptr;
     QScrollBar* scrollBarNiMin = nullptr;
     QScrollBar* scrollBarAlpha = nullptr;
-    QWidget* panelNi = nullptr;
     QWidget* panelNiDown = nullptr;
     QWidget* panelNiMin = nullptr;
     QWidget* panelAlpha = nullptr;
@@ -95,110 +193,19 @@ class TFormMain : public QMainWindow {
     QCheckBox* checkDrawErrW = nullptr;
     QCheckBox* checkDrawErr = nullptr;
     QCheckBox* checkDrawNi = nullptr;
-    QLabel* panelColorS = nullptr;
-    QLabel* panelColor1 = nullptr;
-    QLabel* panelColor2 = nullptr;
-    QLabel* panelColorD = nullptr;
-    QPushButton* btnGenerate = nullptr;
-    QPushButton* btnClear = nullptr;
+    // The class panels, an exclusive group whose ids are the panels' tags.
+    QButtonGroup* panelsColor = nullptr;
+    QAbstractButton* panelColorS = nullptr;
+    QAbstractButton* panelColor1 = nullptr;
+    QAbstractButton* panelColor2 = nullptr;
+    QAbstractButton* panelColorD = nullptr;
     TPaintBox* pbSignal = nullptr;
     QSplitter* splitterHorizontal = nullptr;
     TPaintBox* pbErr = nullptr;
     QMenu* popupMenuLearnMode = nullptr;
     QAction* miModeResetAtBeginning = nullptr;
-    QAction* miViewCoordinateAxis = nullptr;
     QTimer* timerDraw = nullptr;
     TGeneratePointsDlg* generateDialog = nullptr;
-    // The file dialogs' last files ("each dialog starts at the file last used by the other").
-    QString openFileName;
-    QString saveFileName;
-
-    // --- handlers (also run by the start-up sequence and by tests) ---
-    void FormShow();
-    void actionNauczExecute();
-    void actionStopExecute();
-    void actionResetExecute();
-    void miLearnModeClick(QAction* item);
-    void miModeResetAtBeginningClick();
-    void miPresetClick(QAction* item);
-    void panelColorClick(QLabel* sender);
-    void actionGenerateNowExecute();
-    void actionClearPointsExecute();
-    void actionLoadPointsExecute();
-    void actionSavePointsExecute();
-    // Loads and saves without the dialogs; the actions call these after their dialogs.
-    void LoadPoints(const QString& fileName);
-    void SavePoints(const QString& fileName);
-    // Picks a file name for Open / Save; tests replace them to answer the dialogs.
-    std::function<QString()> askOpenFileName;
-    std::function<QString()> askSaveFileName;
-
-  protected:
-    void showEvent(QShowEvent* event) override;
-    void closeEvent(QCloseEvent* event) override;
-    bool eventFilter(QObject* watched, QEvent* event) override;
-
-  private:
-    friend class FormTrainingHost;
-
-    void FormCreate();
-    void CreateActions();
-    void CreateMenus();
-    void CreateLayout();
-    QWidget* CreateTopPanel();
-    QWidget* CreateLeftPanel();
-    QWidget* CreateLearnTab();
-    QWidget* CreateDrawTab();
-    QWidget* CreateShapePanel();
-
-    void ActionMaximizeExecute();
-    void actionMinimizeExecute();
-    void actionExitExecute();
-    void actionErrorExecute();
-    void actionHelpF1Execute();
-    void actionAboutExecute();
-    void actionDistanceUpExecute();
-    void actionDistanceDownExecute();
-    void actionGenerateExecute();
-    void actionViewCoordinatesExecute();
-    void SetViewMode(int32_t rasterMode, bool showPoints);
-    void scrollBarNiChange();
-    void scrollBarNiMinChange();
-    void scrollBarAlphaChange();
-    void scrollBarDownChange();
-    void checkAutoDecreaseClick();
-    void checkMomentumClick();
-    void sbtnLearnModeClick();
-    void comboStructureChange();
-    void comboDrawSpeedChange();
-    void pbSignalMouseDown(Qt::KeyboardModifiers modifiers);
-    void pbSignalClick(QPoint position);
-    void pbSignalMouseMove();
-    void timerDrawTimer();
-
-    // The refresh after every change of the point set.
-    void PointsChanged(bool redrawSignal);
-    // Runs one generation with the dialog's options and refreshes; beeps when it failed.
-    void GenerateAndRefresh();
-    void UpdateEpochDownRateLabel();
-    void UpdateStatus(int64_t totalMs, int64_t intervalMs);
-    void DrawSignalView(int32_t step, int showPoints);
-    void DrawSamplePoints(bool cursorCheck);
-    void DrawNetworkDiagram();
-    void DrawErrorGraph();
-    // The cursor over pbSignal, if it is there.
-    std::optional<QPoint> SignalCursor() const;
-    void SetPanelSelected(QLabel* panel, bool selected);
-
-    std::unique_ptr<KestroState> state_;
-    std::unique_ptr<FormTrainingHost> host_;
-    std::map<std::string_view, QAction*> actions_;
-    QActionGroup* viewModeGroup_ = nullptr;
-    QActionGroup* learnModeGroup_ = nullptr;
-    QActionGroup* shapeGroup_ = nullptr;
-    std::map<QAction*, int32_t> shapeTags_;
-    bool shown_ = false;
-    TdlgAbout* aboutBox_ = nullptr;
 };
 
 }  // namespace kestro

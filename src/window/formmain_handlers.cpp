@@ -13,6 +13,7 @@
 #include <QMouseEvent>
 #include <QPushButton>
 #include <QScrollBar>
+#include <QSignalBlocker>
 #include <QTimer>
 #include <QToolButton>
 #include <QWindow>
@@ -22,11 +23,15 @@
 #include "core/units/glowny/pointsfile.h"
 #include "core/units/glowny/startup.h"
 #include "core/units/glowny/training.h"
+#include "core/units/info.h"
 #include "core/units/report.h"
+#include "core/units/weblinks.h"
 #include "views/errorgraph.h"
 #include "views/netdiagram.h"
+#include "views/qtext.h"
 #include "views/signalview.h"
 #include "window/about.h"
+#include "window/actiontable.h"
 #include "window/formmain.h"
 #include "window/generatedialog.h"
 #include "window/paintbox.h"
@@ -55,8 +60,8 @@ void FormTrainingHost::DispatchEvents() {
     QCoreApplication::processEvents(QEventLoop::AllEvents);
 }
 
-void FormTrainingHost::DrawSignalView(int32_t step, bool showPoints) {
-    form_.DrawSignalView(step, showPoints ? 1 : 0);
+void FormTrainingHost::DrawSignalView(RasterMode raster, int32_t cellSize, bool showPoints) {
+    form_.DrawSignalView(raster, cellSize, showPoints);
 }
 
 void FormTrainingHost::RefreshStatus(int64_t totalMs, int64_t intervalMs) {
@@ -71,10 +76,11 @@ void FormTrainingHost::RunStarting() {
 
 void FormTrainingHost::SetRunControls(bool running) {
     form_.comboStructure->setEnabled(!running);
-    for (const char* name :
-         {"actionReset", "actionNaucz", "actionGenerateNow", "actionClearPoints", "actionGenerate"})
-        form_.Action(name)->setEnabled(!running);
-    form_.Action("actionStop")->setEnabled(running);
+    using enum ActionId;
+    for (ActionId id :
+         {actionReset, actionNaucz, actionGenerateNow, actionClearPoints, actionGenerate})
+        form_.Action(id)->setEnabled(!running);
+    form_.Action(actionStop)->setEnabled(running);
     if (running)
         form_.btnStop->setFocus();
 }
@@ -107,26 +113,10 @@ void TFormMain::showEvent(QShowEvent* event) {
 }
 
 void TFormMain::FormShow() {
-    host_ = std::make_unique<FormTrainingHost>(*this);
-    for (QAction* action : shapeGroup_->actions())
-        if (shapeTags_[action] == ShapeWave)
-            action->trigger();
-    for (QAction* action : learnModeGroup_->actions())
-        if (action->data().toInt() == LearnModeNormal)
-            action->trigger();
-    Action("actionDrawAnswerPoints")->trigger();
-    panelColorClick(panelColorS);
-    comboStructure->setCurrentIndex(DefaultStructureIndex);
-    comboStructureChange();
-    comboDrawSpeed->setCurrentIndex(DefaultDrawSpeedIndex);
-    comboDrawSpeedChange();
-    checkAutoDecreaseClick();
-    checkMomentumClick();
-    scrollBarNiChange();
-    scrollBarDownChange();
-    scrollBarNiMinChange();
-    scrollBarAlphaChange();
-    actionResetExecute();
+    // The very start-up the headless trainer runs; the widgets then show its result.
+    if (!StartUp(*state_, *host_))
+        Beep();
+    UpdateControls();
     btnLearn->setFocus();
 }
 
@@ -137,25 +127,92 @@ void TFormMain::closeEvent(QCloseEvent* event) {
 }
 
 bool TFormMain::eventFilter(QObject* watched, QEvent* event) {
-    if (event->type() == QEvent::MouseButtonPress) {
-        if (watched == imageLogo) {
-            Action("actionAbout")->trigger();
-            return true;
-        }
-        for (QLabel* panel : {panelColorS, panelColor1, panelColor2, panelColorD})
-            if (watched == panel) {
-                panelColorClick(panel);
-                return true;
-            }
+    if (watched == imageLogo && event->type() == QEvent::MouseButtonPress &&
+        static_cast<QMouseEvent*>(event)->button() == Qt::LeftButton) {
+        Action(ActionId::actionAbout)->trigger();
+        return true;
     }
     return QMainWindow::eventFilter(watched, event);
+}
+
+// --- The widgets from the state ---
+
+void TFormMain::UpdateControls() {
+    const KestroState& state = *state_;
+    const LearnControls& controls = state.controls;
+    // Each block writes one group of controls; blocked signals keep the writes from
+    // re-entering the handlers.
+    {
+        const QSignalBlocker b1(scrollBarNi), b2(scrollBarDown), b3(scrollBarNiMin),
+            b4(scrollBarAlpha);
+        scrollBarNi->setValue(controls.niPosition);
+        scrollBarDown->setValue(controls.downPosition);
+        scrollBarNiMin->setValue(controls.niMinPosition);
+        scrollBarAlpha->setValue(controls.alphaPosition);
+    }
+    labelNiStart->setText(QText(ScrollBarLabel(ScrollBarNiInfo, controls.niPosition)));
+    labelDown->setText(QText(ScrollBarLabel(ScrollBarDownInfo, controls.downPosition)));
+    labelNiMin->setText(QText(ScrollBarLabel(ScrollBarNiMinInfo, controls.niMinPosition)));
+    labelAlpha->setText(QText(ScrollBarLabel(ScrollBarAlphaInfo, controls.alphaPosition)));
+    const EpochDownRateTexts rate = EpochDownRateLabel(state.learnParameters);
+    labelDRateP->setText(QText(rate.label));
+    labelDRateP->setToolTip(QText(rate.hint));
+    {
+        const QSignalBlocker b1(checkAutoDecrease), b2(checkMomentum), b3(checkPremphaseErr),
+            b4(checkVerify), b5(radioGroupOrder);
+        checkAutoDecrease->setChecked(controls.autoDecrease);
+        checkMomentum->setChecked(controls.momentum);
+        checkPremphaseErr->setChecked(controls.premphase);
+        checkVerify->setChecked(controls.verify);
+        if (QAbstractButton* order = radioGroupOrder->button(controls.orderIndex))
+            order->setChecked(true);
+    }
+    panelNiDown->setVisible(controls.autoDecrease);
+    panelNiMin->setVisible(controls.autoDecrease);
+    labelDRateP->setVisible(controls.autoDecrease);
+    panelAlpha->setVisible(controls.momentum);
+
+    // Learn mode, Reset at beginning and the Learn button's caption.
+    miModeResetAtBeginning->setChecked(controls.resetAtBeginning);
+    for (QAction* item : learnModeGroup_->actions())
+        item->setChecked(item->data().toInt() == state.learnMode);
+    if (const LearnModeItem* mode = FindLearnModeItem(state.learnMode))
+        btnLearn->setText(QText(LearnButtonCaption(*mode, controls.resetAtBeginning)));
+
+    {
+        const QSignalBlocker b1(comboStructure), b2(comboDrawSpeed);
+        comboStructure->setCurrentIndex(state.structureIndex);
+        for (size_t i = 0; i < DrawSpeedItems.size(); ++i)
+            if (DrawSpeedItems[i].period == state.drawPeriod)
+                comboDrawSpeed->setCurrentIndex(static_cast<int>(i));
+    }
+    {
+        const QSignalBlocker b1(checkDrawErrK), b2(checkDrawErrW), b3(checkDrawErr),
+            b4(checkDrawNi);
+        checkDrawErrK->setChecked(state.showMse);
+        checkDrawErrW->setChecked(state.showVerify);
+        checkDrawErr->setChecked(state.showError);
+        checkDrawNi->setChecked(state.showNi);
+    }
+
+    // View mode, axes, shape and class panel.
+    for (QAction* item : viewModeGroup_->actions()) {
+        const ViewModeSpec& mode = ViewModes[static_cast<size_t>(item->data().toInt())];
+        item->setChecked(mode.raster == state.rasterMode && mode.showPoints == state.showPoints);
+    }
+    Action(ActionId::actionViewCoordinates)->setChecked(state.showAxes);
+    for (QAction* item : shapeGroup_->actions())
+        item->setChecked(item->data().toInt() == state.shapeState.shapeId);
+    for (size_t i = 0; i < ClassActions.size(); ++i)
+        if (ClassActions[i].tag == state.editState.selectedClass) {
+            const QSignalBlocker blocker(panelsColor);
+            panelsColor->button(static_cast<int>(i))->setChecked(true);
+        }
 }
 
 // --- Network ---
 
 void TFormMain::actionNauczExecute() {
-    if (!host_)
-        return;
     Learn(*state_, *host_);
 }
 
@@ -164,8 +221,6 @@ void TFormMain::actionStopExecute() {
 }
 
 void TFormMain::actionResetExecute() {
-    if (!host_)
-        return;
     ResetNetwork(*state_, *host_);
 }
 
@@ -192,8 +247,27 @@ void TFormMain::actionErrorExecute() {
     RaiseTestError();
 }
 
+// --- Help ---
+
 void TFormMain::actionHelpF1Execute() {
     OpenLocalHelp(programDirectory);
+}
+
+// The web actions hand their address to the desktop and return at once.
+void TFormMain::actionHelpOnlineExecute() {
+    ShellOpen(OnlineHelpAddress(SiteBase()));
+}
+
+void TFormMain::actionHelpVersionExecute() {
+    ShellOpen(VersionCheckAddress(SiteBase(), LocalInfo().VersionInfo.FileVersion));
+}
+
+void TFormMain::actionHelpSupportExecute() {
+    ShellOpen(SupportAddress(SiteBase()));
+}
+
+void TFormMain::actionHelpWebExecute() {
+    ShellOpen(ProductPageAddress(SiteBase()));
 }
 
 void TFormMain::actionAboutExecute() {
@@ -204,48 +278,40 @@ void TFormMain::actionAboutExecute() {
 
 // --- Learn tab and learn modes ---
 
-void TFormMain::scrollBarNiChange() {
-    labelNiStart->setText(
-        QString::fromStdString(ScrollBarNiChange(state_->learnParameters, scrollBarNi->value())));
-    state_->controls.niPosition = scrollBarNi->value();
+void TFormMain::scrollBarNiChange(int position) {
+    ScrollBarNiChange(state_->learnParameters, position);
+    state_->controls.niPosition = position;
+    UpdateControls();
 }
 
-void TFormMain::scrollBarNiMinChange() {
-    labelNiMin->setText(QString::fromStdString(
-        ScrollBarNiMinChange(state_->learnParameters, scrollBarNiMin->value())));
-    state_->controls.niMinPosition = scrollBarNiMin->value();
+void TFormMain::scrollBarNiMinChange(int position) {
+    ScrollBarNiMinChange(state_->learnParameters, position);
+    state_->controls.niMinPosition = position;
+    UpdateControls();
 }
 
-void TFormMain::scrollBarAlphaChange() {
-    labelAlpha->setText(QString::fromStdString(
-        ScrollBarAlphaChange(state_->learnParameters, scrollBarAlpha->value())));
-    state_->controls.alphaPosition = scrollBarAlpha->value();
+void TFormMain::scrollBarAlphaChange(int position) {
+    ScrollBarAlphaChange(state_->learnParameters, position);
+    state_->controls.alphaPosition = position;
+    UpdateControls();
 }
 
-void TFormMain::scrollBarDownChange() {
-    labelDown->setText(QString::fromStdString(
-        ScrollBarDownChange(state_->learnParameters, scrollBarDown->value())));
-    state_->controls.downPosition = scrollBarDown->value();
-    UpdateEpochDownRateLabel();
+void TFormMain::scrollBarDownChange(int position) {
+    ScrollBarDownChange(state_->learnParameters, position);
+    state_->controls.downPosition = position;
+    UpdateEpochDownRate(state_->learnParameters, state_->pointSet.count);
+    UpdateControls();
 }
 
-void TFormMain::checkAutoDecreaseClick() {
-    const bool on = checkAutoDecrease->isChecked();
-    state_->controls.autoDecrease = on;
-    panelNiDown->setVisible(on);
-    panelNiMin->setVisible(on);
-    labelDRateP->setVisible(on);
+void TFormMain::checkAutoDecreaseClick(bool checked) {
+    state_->controls.autoDecrease = checked;
+    UpdateControls();
 }
 
-void TFormMain::checkMomentumClick() {
-    const bool on = checkMomentum->isChecked();
-    state_->controls.momentum = on;
-    panelAlpha->setVisible(on);
-    if (on) {
-        scrollBarAlphaChange();
-    } else {
-        CheckMomentumClick(state_->learnParameters, false, scrollBarAlpha->value());
-    }
+void TFormMain::checkMomentumClick(bool checked) {
+    state_->controls.momentum = checked;
+    CheckMomentumClick(state_->learnParameters, checked, state_->controls.alphaPosition);
+    UpdateControls();
 }
 
 void TFormMain::sbtnLearnModeClick() {
@@ -257,43 +323,32 @@ void TFormMain::miLearnModeClick(QAction* item) {
     const LearnModeItem* mode = FindLearnModeItem(item->data().toInt());
     KESTRO_ASSERT(mode != nullptr);
     state_->learnMode = mode->tag;
-    item->setChecked(true);
-    btnLearn->setText(
-        QString::fromStdString(LearnButtonCaption(*mode, miModeResetAtBeginning->isChecked())));
+    UpdateControls();
 }
 
 void TFormMain::miModeResetAtBeginningClick() {
     // The action toggles its own check when triggered from the menu.
-    const bool checked = miModeResetAtBeginning->isChecked();
-    state_->controls.resetAtBeginning = checked;
-    btnLearn->setText(
-        QString::fromStdString(ToggledLearnButtonCaption(btnLearn->text().toStdString(), checked)));
+    state_->controls.resetAtBeginning = miModeResetAtBeginning->isChecked();
+    UpdateControls();
 }
 
-void TFormMain::comboStructureChange() {
-    ComboStructureChange(comboStructure->currentIndex());
+void TFormMain::comboStructureChange(int index) {
+    ChangeStructure(*state_, index);
     DrawNetworkDiagram();
 }
 
-void TFormMain::comboDrawSpeedChange() {
-    ComboDrawSpeedChange(state_->drawPeriod, comboDrawSpeed->currentIndex());
-}
-
-void TFormMain::UpdateEpochDownRateLabel() {
-    const EpochDownRateTexts texts =
-        UpdateEpochDownRate(state_->learnParameters, state_->pointSet.count);
-    labelDRateP->setText(QString::fromStdString(texts.label));
-    labelDRateP->setToolTip(QString::fromStdString(texts.hint));
+void TFormMain::comboDrawSpeedChange(int index) {
+    ComboDrawSpeedChange(state_->drawPeriod, index);
 }
 
 void TFormMain::UpdateStatus(int64_t totalMs, int64_t intervalMs) {
     const QString separator = QLocale().decimalPoint();
     const StatusTexts texts =
         MakeStatusTexts(*state_, totalMs, intervalMs, separator.toStdString());
-    labelTime->setText(QString::fromStdString(texts.time));
-    labelNi->setText(QString::fromStdString(texts.ni));
-    labelErr->setText(QString::fromStdString(texts.error));
-    labelAge->setText(QString::fromStdString(texts.age));
+    labelTime->setText(QText(texts.time));
+    labelNi->setText(QText(texts.ni));
+    labelErr->setText(QText(texts.error));
+    labelAge->setText(QText(texts.age));
     panelColorS->setText(QString::number(texts.counts.total));
     panelColor1->setText(QString::number(texts.counts.class1));
     panelColor2->setText(QString::number(texts.counts.class2));
@@ -307,17 +362,19 @@ void TFormMain::UpdateStatus(int64_t totalMs, int64_t intervalMs) {
 
 // --- View ---
 
-void TFormMain::SetViewMode(int32_t rasterMode, bool showPoints) {
-    state_->rasterMode = rasterMode;
-    state_->showPoints = showPoints;
+void TFormMain::viewModeClick(QAction* item) {
+    const ViewModeSpec& mode = ViewModes[static_cast<size_t>(item->data().toInt())];
+    state_->rasterMode = mode.raster;
+    state_->showPoints = mode.showPoints;
     if (!state_->learning)
-        DrawSignalView(state_->rasterMode, state_->showPoints ? 1 : 0);
+        DrawSignalView(state_->rasterMode, 1, state_->showPoints);
 }
 
 void TFormMain::actionViewCoordinatesExecute() {
     // The action is checkable: triggering it has toggled the check.
+    state_->showAxes = Action(ActionId::actionViewCoordinates)->isChecked();
     if (!state_->learning)
-        DrawSignalView(state_->rasterMode, state_->showPoints ? 1 : 0);
+        DrawSignalView(state_->rasterMode, 1, state_->showPoints);
 }
 
 std::optional<QPoint> TFormMain::SignalCursor() const {
@@ -329,10 +386,10 @@ std::optional<QPoint> TFormMain::SignalCursor() const {
 
 namespace {
 
-SignalViewInput MakeSignalInput(const KestroState& state, bool axes, std::optional<QPoint> cursor) {
+SignalViewInput MakeSignalInput(const KestroState& state, std::optional<QPoint> cursor) {
     SignalViewInput input;
     input.points = &state.pointSet;
-    input.showAxes = axes;
+    input.showAxes = state.showAxes;
     input.cursor = cursor;
     input.brushRadius = state.editState.brushRadius;
     input.selectedClass = state.editState.selectedClass;
@@ -343,10 +400,10 @@ SignalViewInput MakeSignalInput(const KestroState& state, bool axes, std::option
 
 }  // namespace
 
-void TFormMain::DrawSignalView(int32_t step, int showPoints) {
-    SignalViewInput input =
-        MakeSignalInput(*state_, miViewCoordinateAxis->isChecked(), SignalCursor());
-    input.step = step;
+void TFormMain::DrawSignalView(RasterMode raster, int cellSize, bool showPoints) {
+    SignalViewInput input = MakeSignalInput(*state_, SignalCursor());
+    input.raster = raster;
+    input.cellSize = cellSize;
     input.showPoints = showPoints;
     if (kestro::DrawSignalView(input, pbSignal->Surface()))
         timerDraw->start();
@@ -354,8 +411,7 @@ void TFormMain::DrawSignalView(int32_t step, int showPoints) {
 }
 
 void TFormMain::DrawSamplePoints(bool cursorCheck) {
-    const SignalViewInput input =
-        MakeSignalInput(*state_, miViewCoordinateAxis->isChecked(), SignalCursor());
+    const SignalViewInput input = MakeSignalInput(*state_, SignalCursor());
     if (kestro::DrawSamplePoints(input, cursorCheck, pbSignal->Surface()))
         timerDraw->start();
     pbSignal->RepaintNow();
@@ -370,13 +426,13 @@ void TFormMain::DrawErrorGraph() {
     const ErrorHistory* series = state_->histories.series;
     ErrorGraphInput input;
     input.meanSquaredError.history = &series[MseSeries];
-    input.meanSquaredError.visible = checkDrawErrK->isChecked();
+    input.meanSquaredError.visible = state_->showMse;
     input.verifyError.history = &series[VerifySeries];
-    input.verifyError.visible = checkDrawErrW->isChecked();
+    input.verifyError.visible = state_->showVerify;
     input.classificationError.history = &series[ErrorSeries];
-    input.classificationError.visible = checkDrawErr->isChecked();
+    input.classificationError.visible = state_->showError;
     input.ni.history = &series[NiSeries];
-    input.ni.visible = checkDrawNi->isChecked();
+    input.ni.visible = state_->showNi;
     kestro::DrawErrorGraph(input, pbErr->Surface());
     pbErr->RepaintNow();
 }
@@ -392,20 +448,9 @@ void TFormMain::timerDrawTimer() {
 
 // --- Points ---
 
-void TFormMain::SetPanelSelected(QLabel* panel, bool selected) {
-    panel->setFrameShadow(selected ? QFrame::Sunken : QFrame::Raised);
-    QFont font = panel->font();
-    font.setBold(selected);
-    panel->setFont(font);
-}
-
-void TFormMain::panelColorClick(QLabel* sender) {
-    for (QLabel* panel : {panelColorS, panelColor1, panelColor2, panelColorD})
-        SetPanelSelected(panel, false);
-    if (sender == nullptr)
-        return;
-    SetPanelSelected(sender, true);
-    SelectClass(state_->editState, sender->property("tag").toInt());
+void TFormMain::panelColorClick(int32_t tag) {
+    SelectClass(state_->editState, tag);
+    UpdateControls();
 }
 
 void TFormMain::pbSignalMouseDown(Qt::KeyboardModifiers modifiers) {
@@ -416,9 +461,8 @@ void TFormMain::pbSignalClick(QPoint position) {
     const ClickResult result =
         ClickPoints(state_->pointSet, state_->editState, state_->shapeState, position.x(),
                     position.y(), pbSignal->width(), pbSignal->height());
-    if (!result.handled)
-        return;
-    PointsChanged(false);
+    if (result.handled)
+        PointsChanged(false);
 }
 
 void TFormMain::pbSignalMouseMove() {
@@ -443,11 +487,9 @@ void TFormMain::actionClearPointsExecute() {
     PointsChanged(true);
 }
 
-void TFormMain::PointsChanged(bool redrawSignal) {
-    UpdateEpochDownRateLabel();
-    UpdateStatus(0, 0);
-    if (redrawSignal || !state_->learning)
-        DrawSignalView(0, 1);
+void TFormMain::PointsChanged(bool redrawAlways) {
+    RefreshAfterPointsChange(*state_, *host_, redrawAlways);
+    UpdateControls();
 }
 
 void TFormMain::GenerateAndRefresh() {
@@ -459,8 +501,7 @@ void TFormMain::GenerateAndRefresh() {
 }
 
 void TFormMain::miPresetClick(QAction* item) {
-    item->setChecked(true);
-    const bool done = PickShape(shapeTags_[item], state_->generateOptions, state_->shapeState,
+    const bool done = PickShape(item->data().toInt(), state_->generateOptions, state_->shapeState,
                                 state_->pointSet, state_->verifySet);
     PointsChanged(true);
     if (!done)
@@ -486,7 +527,7 @@ void TFormMain::actionLoadPointsExecute() {
     const QString fileName = askOpenFileName
                                  ? askOpenFileName()
                                  : QFileDialog::getOpenFileName(this, QStringLiteral("Open"),
-                                                                openFileName, PointsFilter);
+                                                                openFileName_, PointsFilter);
     if (!fileName.isEmpty())
         LoadPoints(fileName);
 }
@@ -496,7 +537,7 @@ void TFormMain::actionSavePointsExecute() {
     if (askSaveFileName) {
         fileName = askSaveFileName();
     } else {
-        QFileDialog dialog(this, QStringLiteral("Save As"), saveFileName, PointsFilter);
+        QFileDialog dialog(this, QStringLiteral("Save As"), saveFileName_, PointsFilter);
         dialog.setAcceptMode(QFileDialog::AcceptSave);
         dialog.setDefaultSuffix(QStringLiteral("points"));
         if (dialog.exec() == QDialog::Accepted && !dialog.selectedFiles().isEmpty())
@@ -507,13 +548,11 @@ void TFormMain::actionSavePointsExecute() {
 }
 
 void TFormMain::LoadPoints(const QString& fileName) {
-    if (!host_)
-        return;
     const FileResult result = OpenPointsFile(*state_, *host_, fileName.toStdU16String());
     if (result.status == FileStatus::NotAFile)
         return;
-    UpdateEpochDownRateLabel();
-    saveFileName = fileName;
+    UpdateControls();
+    saveFileName_ = fileName;
     if (result.status == FileStatus::Failed)
         throw Exception("EFOpenError", result.message);
 }
@@ -522,7 +561,7 @@ void TFormMain::SavePoints(const QString& fileName) {
     const FileResult result = SavePointsFile(fileName.toStdU16String(), state_->pointSet);
     if (result.status == FileStatus::Failed)
         throw Exception("EFCreateError", result.message);
-    openFileName = fileName;
+    openFileName_ = fileName;
 }
 
 }  // namespace kestro

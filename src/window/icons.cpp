@@ -79,6 +79,15 @@ QIcon ActionIcon(int index) {
     return IconWithDoubleSize(QString::fromLatin1(name), 16, 16);
 }
 
+QIcon ActionIcon(std::string_view name) {
+    bool known = false;
+    for (const char* entry : ActionIconNames)
+        known = known || (entry != nullptr && name == entry);
+    KESTRO_ASSERT(known);
+    return IconWithDoubleSize(QString::fromLatin1(name.data(), static_cast<qsizetype>(name.size())),
+                              16, 16);
+}
+
 QIcon LearnModeArrow() {
     return IconWithDoubleSize(QStringLiteral("learn-mode-arrow"), 7, 4);
 }

@@ -3,6 +3,7 @@
 
 #include <QIcon>
 #include <QPixmap>
+#include <string_view>
 
 namespace kestro {
 
@@ -18,6 +19,9 @@ QIcon ApplicationIcon();
 // Returns action icon `index` (IconHelp, IconAbout, IconSavePointsAs or IconLearn), 16 x 16 with
 // a 32 x 32 image for a device pixel ratio of 2; any other index is a fault of the caller.
 QIcon ActionIcon(int index);
+
+// Returns the action icon of the given name ("help", "about", "save-points", "learn").
+QIcon ActionIcon(std::string_view name);
 
 // Returns the drop-down arrow shown on the learn-mode button, 7 x 4 (14 x 8 at ratio 2).
 QIcon LearnModeArrow();

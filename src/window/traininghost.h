@@ -16,7 +16,7 @@ class FormTrainingHost : public TrainingHost {
     explicit FormTrainingHost(TFormMain& form);
     int64_t NowMs() override;
     void DispatchEvents() override;
-    void DrawSignalView(int32_t step, bool showPoints) override;
+    void DrawSignalView(RasterMode raster, int32_t cellSize, bool showPoints) override;
     void RefreshStatus(int64_t totalMs, int64_t intervalMs) override;
     void RunStarting() override;
     void SetRunControls(bool running) override;

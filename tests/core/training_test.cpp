@@ -36,7 +36,9 @@ class FakeHost : public TrainingHost {
         if (onDispatch)
             onDispatch(dispatches);
     }
-    void DrawSignalView(int32_t step, bool showPoints) override {
+    void DrawSignalView(RasterMode raster, int32_t cellSize, bool showPoints) override {
+        // Logged as one signed step: 0 no raster, the sign the mode, the magnitude the cell size.
+        const int32_t step = static_cast<int32_t>(raster) * cellSize;
         log.push_back("Draw(" + std::to_string(step) + "," + std::to_string(showPoints) + ")@" +
                       std::to_string(state_.epochCount));
     }
@@ -90,7 +92,7 @@ std::unique_ptr<KestroState> MakeState(const std::vector<SamplePoint>& points,
                                        std::string_view structure = "2:2") {
     auto state = std::make_unique<KestroState>();
     state->learnMode = LearnModeNormal;
-    state->rasterMode = 1;
+    state->rasterMode = RasterMode::Answer;
     state->showPoints = true;
     state->drawPeriod = 100;
     LearnParameters& p = state->learnParameters;
@@ -582,13 +584,13 @@ TEST_F(Training, OnlyAtEndDrawsNoFrameDuringTheRun) {
     auto state = MakeState(Points(3, 0));
     state->learnMode = -20;
     state->drawPeriod = 0;
-    state->rasterMode = -1;
+    state->rasterMode = RasterMode::Areas;
     FakeHost host(*state);
     host.tick = 30;
     Learn(*state, host);
     const std::vector<std::string> draws = {"Draw(0,1)@0", "Draw(-4,1)@20", "Draw(-1,1)@20"};
     EXPECT_EQ(host.Calls("Draw"), draws);
-    state->rasterMode = 0;
+    state->rasterMode = RasterMode::None;
     state->showPoints = false;
     host.log.clear();
     Learn(*state, host);
@@ -688,7 +690,7 @@ TEST_F(Training, StartUpSetsTheWindowsDefaults) {
     EXPECT_EQ(state->shapeState.shapeId, ShapeWave);
     EXPECT_EQ(state->pointSet.count, 400);
     EXPECT_EQ(state->learnMode, LearnModeNormal);
-    EXPECT_EQ(state->rasterMode, 1);
+    EXPECT_EQ(state->rasterMode, RasterMode::Answer);
     EXPECT_TRUE(state->showPoints);
     EXPECT_EQ(state->editState.selectedClass, SelectShapeClass);
     EXPECT_EQ(state->drawPeriod, 100);

@@ -82,12 +82,16 @@ class SignalViewTest : public testing::Test {
     }
     void TearDown() override { SetVectorPathsEnabled(true); }
 
-    // A raster-only picture unless the test asks for more.
+    // A raster-only picture unless the test asks for more. step: 0 no raster, > 0 answer, < 0
+    // areas, |step| the cell size.
     SignalViewInput Input(int step, int showPoints = 0) {
         SignalViewInput input;
         input.points = &points;
-        input.step = step;
-        input.showPoints = showPoints;
+        input.raster = step == 0  ? RasterMode::None
+                       : step > 0 ? RasterMode::Answer
+                                  : RasterMode::Areas;
+        input.cellSize = step == 0 ? 1 : std::abs(step);
+        input.showPoints = showPoints > 0;
         input.showAxes = false;
         input.evaluate = &RecordingEvaluate;
         return input;
@@ -101,24 +105,25 @@ class SignalViewTest : public testing::Test {
 };
 
 TEST_F(SignalViewTest, PlaneAndPixelMappings) {
-    EXPECT_EQ(PlaneToPixelX(0, 400), 200);
-    EXPECT_EQ(PlaneToPixelY(0, 400), 200);
-    EXPECT_EQ(PlaneToPixelX(-1, 400), 0);
-    EXPECT_EQ(PlaneToPixelY(-1, 400), 400);  // Round(2H) div 2 = H: below the last row
-    EXPECT_EQ(PlaneToPixelX(1, 400), 400);
-    EXPECT_EQ(PlaneToPixelY(1, 300), 0);
-    EXPECT_EQ(PlaneToPixelX(-0.1f, 4), 2);  // Round(3.6) = 4, not 3 by truncation
-    EXPECT_EQ(PlaneToPixelY(0.1f, 4), 2);
-    EXPECT_EQ(PixelToPlaneX(0, 400), -1.0f);
-    EXPECT_EQ(PixelToPlaneX(200, 400), 0.0f);
-    EXPECT_EQ(PixelToPlaneX(400, 400), 1.0f);
-    EXPECT_EQ(PixelToPlaneY(0, 300), 1.0f);
-    EXPECT_EQ(PixelToPlaneY(300, 300), -1.0f);
-    EXPECT_EQ(PixelToPlaneX(100, 400), -0.5f);
-    EXPECT_EQ(RasterSampleX(0, 400), -1.0f);
-    EXPECT_EQ(RasterSampleX(300, 400), 0.5f);
-    EXPECT_EQ(RasterSampleY(0, 400), 1.0f);
-    EXPECT_EQ(RasterSampleY(100, 400), 0.5f);
+    const PlaneMapping square{400, 400}, wide{400, 300}, tiny{4, 4};
+    EXPECT_EQ(square.PixelX(0), 200);
+    EXPECT_EQ(square.PixelY(0), 200);
+    EXPECT_EQ(square.PixelX(-1), 0);
+    EXPECT_EQ(square.PixelY(-1), 400);  // Round(2H) div 2 = H: below the last row
+    EXPECT_EQ(square.PixelX(1), 400);
+    EXPECT_EQ(wide.PixelY(1), 0);
+    EXPECT_EQ(tiny.PixelX(-0.1f), 2);  // Round(3.6) = 4, not 3 by truncation
+    EXPECT_EQ(tiny.PixelY(0.1f), 2);
+    EXPECT_EQ(square.PlaneX(0), -1.0f);
+    EXPECT_EQ(square.PlaneX(200), 0.0f);
+    EXPECT_EQ(square.PlaneX(400), 1.0f);
+    EXPECT_EQ(wide.PlaneY(0), 1.0f);
+    EXPECT_EQ(wide.PlaneY(300), -1.0f);
+    EXPECT_EQ(square.PlaneX(100), -0.5f);
+    EXPECT_EQ(square.SampleX(0), -1.0f);
+    EXPECT_EQ(square.SampleX(300), 0.5f);
+    EXPECT_EQ(square.SampleY(0), 1.0f);
+    EXPECT_EQ(square.SampleY(100), 0.5f);
     EXPECT_EQ(RasterShade(1.0f), 1.0f);
     EXPECT_EQ(RasterShade(-0.5f), 0.0f);
     EXPECT_EQ(RegionColorIndex(8), 8);

@@ -7,12 +7,16 @@
 #include <QComboBox>
 #include <QLabel>
 #include <QMenu>
+#include <QProcess>
 #include <QPushButton>
 #include <QScrollBar>
 #include <QSignalSpy>
 #include <QTemporaryDir>
 #include <QToolButton>
 #include <QtTest>
+#include <bit>
+#include <cstdlib>
+#include <vector>
 
 #include "core/units/glowny/learnparams.h"
 #include "core/units/nnet.h"
@@ -28,10 +32,66 @@ namespace {
 
 // The item of the learn-mode menu with the given object name.
 QAction* ModeItem(TFormMain& form, const char* name) {
-    for (QAction* action : form.popupMenuLearnMode->actions())
+    const auto* menu = form.findChild<QMenu*>(QStringLiteral("popupMenuLearnMode"));
+    for (QAction* action : menu->actions())
         if (action->objectName() == QLatin1String(name))
             return action;
     return nullptr;
+}
+
+// The key sequence of a stored shortcut code; empty for 0.
+QKeySequence StoredShortcut(int stored) {
+    const int vk = stored & 0xFF;
+    int key = 0;
+    if (vk >= 112 && vk <= 123)
+        key = Qt::Key_F1 + (vk - 112);
+    else if ((vk >= '0' && vk <= '9') || (vk >= 'A' && vk <= 'Z'))
+        key = vk;
+    else if (vk == 27)
+        key = Qt::Key_Escape;
+    else if (vk == 46)
+        key = Qt::Key_Delete;
+    else if (vk == 192)
+        key = Qt::Key_QuoteLeft;  // the key left of 1 on a US keyboard
+    else if (vk == 219)
+        key = Qt::Key_BracketLeft;
+    else if (vk == 221)
+        key = Qt::Key_BracketRight;
+    if (stored == 0 || key == 0)
+        return {};
+    int modifiers = 0;
+    if (stored & 0x2000)
+        modifiers |= Qt::SHIFT;
+    if (stored & 0x4000)
+        modifiers |= Qt::CTRL;
+    if (stored & 0x8000)
+        modifiers |= Qt::ALT;
+    return QKeySequence(key | modifiers);
+}
+
+// The number, or the array of numbers, that follows a key in a JSON line, read with strtof so
+// that each reads back as the float written.
+std::vector<float> NumbersAfter(const QByteArray& line, const char* key) {
+    std::vector<float> numbers;
+    const QByteArray tag = QByteArray("\"") + key + "\":";
+    const qsizetype at = line.indexOf(tag);
+    if (at < 0)
+        return numbers;
+    const char* p = line.constData() + at + tag.size();
+    const bool array = *p == '[';
+    if (array)
+        ++p;
+    for (;;) {
+        char* end = nullptr;
+        const float value = std::strtof(p, &end);
+        if (end == p)
+            break;
+        numbers.push_back(value);
+        if (!array || *end != ',')
+            break;
+        p = end + 1;
+    }
+    return numbers;
 }
 
 void ShowAndActivate(TFormMain& form) {
@@ -51,16 +111,16 @@ class FormMainTest : public QObject {
         ShowAndActivate(form);
         QCOMPARE(form.windowTitle(), QStringLiteral("Kestro Neural Network 0.9 Beta"));
         QCOMPARE(form.pageControl->currentIndex(), 0);
-        KestroState& state = form.State();
+        const KestroState& state = form.State();
         QCOMPARE(state.shapeState.shapeId, 9);  // Wave
         QCOMPARE(state.pointSet.count, 400);
         QCOMPARE(form.comboStructure->currentText(), QStringLiteral("2:10:2"));
         QCOMPARE(LayerSize(-1), 14);
         QCOMPARE(state.learnMode, LearnModeNormal);
         QCOMPARE(form.btnLearn->text(), QStringLiteral("Learn (Normal)"));
-        QCOMPARE(state.rasterMode, 1);
+        QCOMPARE(state.rasterMode, RasterMode::Answer);
         QVERIFY(state.showPoints);
-        QVERIFY(form.Action("actionDrawAnswerPoints")->isChecked());
+        QVERIFY(form.Action(ActionId::actionDrawAnswerPoints)->isChecked());
         QCOMPARE(state.editState.selectedClass, -1);
         QVERIFY(form.panelColorS->font().bold());
         QCOMPARE(form.comboDrawSpeed->currentText(), QStringLiteral("10 frames per s."));
@@ -71,7 +131,7 @@ class FormMainTest : public QObject {
         QCOMPARE(form.labelErr->text(), QStringLiteral("0.00% (0)"));
         QCOMPARE(form.labelAge->text(), QStringLiteral("0 K (0 Epochs)"));
         QCOMPARE(form.panelColorS->text(), QStringLiteral("400"));
-        QVERIFY(!form.Action("actionStop")->isEnabled());
+        QVERIFY(!form.Action(ActionId::actionStop)->isEnabled());
         QTRY_COMPARE(QApplication::focusWidget(), static_cast<QWidget*>(form.btnLearn));
     }
 
@@ -80,10 +140,10 @@ class FormMainTest : public QObject {
         ShowAndActivate(form);
         int checked = 0;
         for (const ActionSpec& entry : ActionTable) {
-            if (entry.shortcut == 0)
+            if (entry.shortcut == NoKey)
                 continue;
-            QAction* action = form.Action(entry.name);
-            QCOMPARE(action->shortcut(), ShortcutKeys(entry.shortcut));
+            QAction* action = form.Action(entry.id);
+            QCOMPARE(action->shortcut(), QKeySequence(entry.shortcut));
             QVERIFY2(!action->shortcut().isEmpty(), entry.name.data());
             // Only the dispatch is tested here: the handlers are taken off.
             QObject::disconnect(action, &QAction::triggered, nullptr, nullptr);
@@ -97,20 +157,115 @@ class FormMainTest : public QObject {
         QCOMPARE(checked, 24);
     }
 
-    void shortcutValuesFollowTheStoredCodes() {
-        QCOMPARE(ShortcutKeys(122), QKeySequence(Qt::Key_F11));
-        QCOMPARE(ShortcutKeys(16506), QKeySequence(Qt::CTRL | Qt::Key_F11));
-        QCOMPARE(ShortcutKeys(57425), QKeySequence(Qt::SHIFT | Qt::CTRL | Qt::ALT | Qt::Key_Q));
-        QCOMPARE(ShortcutKeys(192), QKeySequence(Qt::Key_QuoteLeft));
-        QCOMPARE(ShortcutKeys(219), QKeySequence(Qt::Key_BracketLeft));
-        QCOMPARE(ShortcutKeys(0), QKeySequence());
+    // The action list in its documented order with each shortcut as a stored key code: a virtual
+    // key in the low byte, 0x2000 Shift, 0x4000 Ctrl, 0x8000 Alt, 0 none.
+    void actionTableFollowsTheStoredCodes() {
+        struct Stored {
+            const char* name;
+            int code;
+        };
+        constexpr Stored stored[] = {
+            {"ActionMaximize", 122},
+            {"actionMinimize", 16506},
+            {"actionDrawPoints", 16433},
+            {"actionStop", 27},
+            {"actionReset", 116},
+            {"actionNaucz", 117},
+            {"actionDrawAnswerPoints", 16434},
+            {"actionLoadPoints", 16463},
+            {"actionSavePoints", 16467},
+            {"actionGenerate", 119},
+            {"actionGenerateNow", 120},
+            {"actionClearPoints", 121},
+            {"actionExit", 0},
+            {"actionDrawAreasPoints", 16435},
+            {"actionSelectClass1", 49},
+            {"actionSelectClass2", 50},
+            {"actionSelectClassShape", 192},
+            {"actionSelectClassDelete", 46},
+            {"actionDistanceUp", 221},
+            {"actionDistanceDown", 219},
+            {"actionDrawAreas", 16437},
+            {"actionDrawAnswer", 16436},
+            {"actionAbout", 0},
+            {"actionViewCoordinates", 16432},
+            {"actionHelpF1", 112},
+            {"actionHelpOnline", 0},
+            {"actionHelpVersion", 0},
+            {"actionHelpSupport", 0},
+            {"actionHelpWeb", 0},
+            {"actionError", 57425},
+        };
+        QCOMPARE(std::size(stored), ActionTable.size());
+        for (size_t i = 0; i < ActionTable.size(); ++i) {
+            QCOMPARE(QLatin1String(ActionTable[i].name.data(), ActionTable[i].name.size()),
+                     QLatin1String(stored[i].name));
+            QCOMPARE(QKeySequence(ActionTable[i].shortcut), StoredShortcut(stored[i].code));
+        }
         // names and non-empty shortcuts are unique
         for (size_t a = 0; a < ActionTable.size(); ++a)
             for (size_t b = a + 1; b < ActionTable.size(); ++b) {
                 QVERIFY(ActionTable[a].name != ActionTable[b].name);
-                if (ActionTable[a].shortcut != 0)
+                if (ActionTable[a].shortcut != NoKey)
                     QVERIFY(ActionTable[a].shortcut != ActionTable[b].shortcut);
             }
+    }
+
+    // The window and the headless trainer, given one seed, start with the same points and the
+    // same network: after the same one-epoch run that continues the start-up network, every
+    // point, weight and bias agrees bit for bit.
+    void windowAndTrainerStartAlike() {
+        constexpr uint32_t Seed = 20261208;
+        QProcess trainer;
+        trainer.start(QStringLiteral(KESTRO_TRAIN_PATH),
+                      {QStringLiteral("--seed"), QString::number(Seed), QStringLiteral("--mode"),
+                       QStringLiteral("-1"), QStringLiteral("--continue"),
+                       QStringLiteral("--dump-points"), QStringLiteral("--dump-network")});
+        QVERIFY(trainer.waitForFinished(60000));
+        QCOMPARE(trainer.exitCode(), 0);
+        const QList<QByteArray> lines = trainer.readAllStandardOutput().split('\n');
+
+        TFormMain form(nullptr, Seed);
+        ShowAndActivate(form);
+        const PointSet& points = form.State().pointSet;
+        int pointLines = 0, neuronLines = 0;
+        for (const QByteArray& line : lines) {
+            if (line.startsWith("{\"event\":\"point\"")) {
+                const int i = static_cast<int>(NumbersAfter(line, "i").at(0));
+                QVERIFY(i < points.count);
+                QCOMPARE(std::bit_cast<uint32_t>(NumbersAfter(line, "x").at(0)),
+                         std::bit_cast<uint32_t>(points.points[i].x));
+                QCOMPARE(std::bit_cast<uint32_t>(NumbersAfter(line, "y").at(0)),
+                         std::bit_cast<uint32_t>(points.points[i].y));
+                QCOMPARE(static_cast<int>(NumbersAfter(line, "class").at(0)),
+                         points.points[i].classIndex);
+                ++pointLines;
+            }
+        }
+        QCOMPARE(pointLines, points.count);
+
+        ModeItem(form, "N1Iteration1")->trigger();
+        form.miModeResetAtBeginning->trigger();  // continue the start-up network
+        form.actionNauczExecute();
+        QCOMPARE(form.State().epochCount, 1);
+        for (const QByteArray& line : lines) {
+            if (!line.startsWith("{\"event\":\"neuron\""))
+                continue;
+            // An input neuron's value is the last input it was given (a frame's cell in the
+            // window), not a parameter of the network.
+            const int i = static_cast<int>(NumbersAfter(line, "i").at(0));
+            if (NeuronLayer(i) == 0)
+                continue;
+            QCOMPARE(std::bit_cast<uint32_t>(NumbersAfter(line, "bias").at(0)),
+                     std::bit_cast<uint32_t>(NeuronBias(i)));
+            const std::vector<float> weights = NumbersAfter(line, "weights");
+            QCOMPARE(static_cast<int>(weights.size()), IncomingCount(i));
+            for (int k = 0; k < IncomingCount(i); ++k)
+                QCOMPARE(std::bit_cast<uint32_t>(weights[static_cast<size_t>(k)]),
+                         std::bit_cast<uint32_t>(IncomingWeight(i, k)));
+            ++neuronLines;
+        }
+        QCOMPARE(neuronLines, LayerSize(-1) - LayerSize(0));
     }
 
     void learnOnAnEmptySetDoesNothing() {
@@ -135,10 +290,10 @@ class FormMainTest : public QObject {
         QCOMPARE(form.State().epochCount, 1);
         QCOMPARE(form.State().presentationCount, 400);
         QVERIFY(!form.State().learning);
-        QVERIFY(form.Action("actionNaucz")->isEnabled());
-        QVERIFY(form.Action("actionReset")->isEnabled());
+        QVERIFY(form.Action(ActionId::actionNaucz)->isEnabled());
+        QVERIFY(form.Action(ActionId::actionReset)->isEnabled());
         QVERIFY(form.comboStructure->isEnabled());
-        QVERIFY(!form.Action("actionStop")->isEnabled());
+        QVERIFY(!form.Action(ActionId::actionStop)->isEnabled());
         QCOMPARE(form.labelAge->text(), QStringLiteral("0 K (1 Epochs)"));
     }
 
@@ -148,8 +303,8 @@ class FormMainTest : public QObject {
         ModeItem(form, "miModeForever")->trigger();
         bool stopWasEnabled = false;
         QTimer::singleShot(300, &form, [&] {
-            stopWasEnabled = form.Action("actionStop")->isEnabled();
-            QVERIFY(!form.Action("actionNaucz")->isEnabled());
+            stopWasEnabled = form.Action(ActionId::actionStop)->isEnabled();
+            QVERIFY(!form.Action(ActionId::actionNaucz)->isEnabled());
             QVERIFY(!form.comboStructure->isEnabled());
             QTest::keyClick(form.pbSignal, Qt::Key_Escape);
         });
@@ -157,14 +312,14 @@ class FormMainTest : public QObject {
         QVERIFY(stopWasEnabled);
         QVERIFY(form.State().epochCount > 1);
         QVERIFY(!form.State().learning);
-        QVERIFY(form.Action("actionNaucz")->isEnabled());
+        QVERIFY(form.Action(ActionId::actionNaucz)->isEnabled());
     }
 
     void exitDuringARunEndsTheRunAndClosesTheWindow() {
         TFormMain form;
         ShowAndActivate(form);
         ModeItem(form, "miModeForever")->trigger();
-        QTimer::singleShot(200, &form, [&] { form.Action("actionExit")->trigger(); });
+        QTimer::singleShot(200, &form, [&] { form.Action(ActionId::actionExit)->trigger(); });
         form.actionNauczExecute();
         QVERIFY(!form.isVisible());
         QVERIFY(!form.State().learning);
@@ -180,10 +335,10 @@ class FormMainTest : public QObject {
         bool unchanged = false;
         QTimer::singleShot(300, &form, [&] {
             const QImage before = form.pbSignal->Surface().copy();
-            form.Action("actionDrawPoints")->trigger();
+            form.Action(ActionId::actionDrawPoints)->trigger();
             unchanged = form.pbSignal->Surface() == before;
-            QCOMPARE(form.State().rasterMode, 0);
-            form.Action("actionStop")->trigger();
+            QCOMPARE(form.State().rasterMode, RasterMode::None);
+            form.Action(ActionId::actionStop)->trigger();
         });
         form.actionNauczExecute();
         QVERIFY(unchanged);
@@ -208,9 +363,9 @@ class FormMainTest : public QObject {
         TFormMain form;
         ShowAndActivate(form);
         const QSize start = form.size();
-        form.Action("ActionMaximize")->trigger();
+        form.Action(ActionId::ActionMaximize)->trigger();
         QTRY_VERIFY(form.isMaximized());
-        form.Action("ActionMaximize")->trigger();
+        form.Action(ActionId::ActionMaximize)->trigger();
         QTRY_VERIFY(!form.isMaximized());
         QTRY_COMPARE(form.size(), start);
         form.resize(100, 100);
@@ -226,7 +381,7 @@ class FormMainTest : public QObject {
         QTest::keyClick(box, Qt::Key_1);  // Class 1
         // (QTest takes the null point (0, 0) for the centre, so the corner is (1, 1))
         QTest::mouseClick(box, Qt::LeftButton, {}, QPoint(1, 1));
-        KestroState& state = form.State();
+        const KestroState& state = form.State();
         QCOMPARE(state.pointSet.count, 1);
         QCOMPARE(state.pointSet.points[0].x, static_cast<float>(2.0 / w - 1));
         QCOMPARE(state.pointSet.points[0].y, static_cast<float>(1 - 2.0 / h));
@@ -276,9 +431,9 @@ class FormMainTest : public QObject {
         QTest::keyClick(form.comboStructure, Qt::Key_F1);
         QCOMPARE(opened.size(), 1);
         QVERIFY(opened[0].endsWith(QStringLiteral("help/index.html")));
-        for (const char* name :
-             {"actionHelpOnline", "actionHelpVersion", "actionHelpSupport", "actionHelpWeb"})
-            form.Action(name)->trigger();
+        for (ActionId id : {ActionId::actionHelpOnline, ActionId::actionHelpVersion,
+                            ActionId::actionHelpSupport, ActionId::actionHelpWeb})
+            form.Action(id)->trigger();
         SetShellOpenHook(previous);
         QCOMPARE(opened.size(), 5);
         QCOMPARE(opened[1], QStringLiteral("https://quorvanta.example/kvn/help/?ver=0.9 Beta"));
@@ -294,7 +449,7 @@ class FormMainTest : public QObject {
         ShowAndActivate(form);
         TGeneratePointsDlg* dialog = form.generateDialog;
         dialog->show();  // the program shows it modally; the controls act the same
-        KestroState& state = form.State();
+        const KestroState& state = form.State();
         dialog->rgAmount->button(0)->click();  // 25 points
         QCOMPARE(state.pointSet.count, 25);
         QCOMPARE(form.panelColorS->text(), QStringLiteral("25"));
@@ -321,12 +476,12 @@ class FormMainTest : public QObject {
         ShowAndActivate(form);
         const PointSet saved = form.State().pointSet;
         form.askSaveFileName = [&] { return path; };
-        form.Action("actionSavePoints")->trigger();
-        QCOMPARE(form.openFileName, path);
+        form.Action(ActionId::actionSavePoints)->trigger();
+        QCOMPARE(form.openFileName_, path);
         form.actionClearPointsExecute();
         form.askOpenFileName = [&] { return path; };
-        form.Action("actionLoadPoints")->trigger();
-        QCOMPARE(form.saveFileName, path);
+        form.Action(ActionId::actionLoadPoints)->trigger();
+        QCOMPARE(form.saveFileName_, path);
         const PointSet& loaded = form.State().pointSet;
         QCOMPARE(loaded.count, saved.count);
         for (int p = 0; p < saved.count; ++p) {
@@ -336,9 +491,9 @@ class FormMainTest : public QObject {
         }
         // A cancelled dialog or a missing file changes nothing
         form.askOpenFileName = [] { return QString(); };
-        form.Action("actionLoadPoints")->trigger();
+        form.Action(ActionId::actionLoadPoints)->trigger();
         form.askOpenFileName = [&] { return dir.filePath(QStringLiteral("missing.points")); };
-        form.Action("actionLoadPoints")->trigger();
+        form.Action(ActionId::actionLoadPoints)->trigger();
         QCOMPARE(form.State().pointSet.count, saved.count);
     }
 };

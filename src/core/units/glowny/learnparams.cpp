@@ -52,6 +52,10 @@ float EpochDownRate(float downFactor, int32_t pointCount) {
 
 EpochDownRateTexts UpdateEpochDownRate(LearnParameters& params, int32_t pointCount) {
     params.epochDownRate = EpochDownRate(params.downFactor, pointCount);
+    return EpochDownRateLabel(params);
+}
+
+EpochDownRateTexts EpochDownRateLabel(const LearnParameters& params) {
     return {FormatFixed(3, 0, params.epochDownRate),
             "Epoch Down Rate = " + FormatFixed(5, 0, params.epochDownRate)};
 }

@@ -83,6 +83,9 @@ struct EpochDownRateTexts {
     std::string hint;
 };
 
+// The texts of labelDRateP for the epoch down rate the parameters hold.
+EpochDownRateTexts EpochDownRateLabel(const LearnParameters& params);
+
 // UpdateEpochDownRate: recomputes the epoch down rate for the point count; returns its texts.
 EpochDownRateTexts UpdateEpochDownRate(LearnParameters& params, int32_t pointCount);
 

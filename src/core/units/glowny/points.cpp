@@ -11,9 +11,7 @@ namespace kestro {
 
 PlanePoint PixelToPlane(double px, double py, int32_t width, int32_t height) {
     KESTRO_ASSERT(width > 0 && height > 0);
-    // x = 2 px / W - 1, y = 1 - 2 py / H: each axis stretched on its own.
-    return {static_cast<float>(2.0 * px / width - 1.0),
-            static_cast<float>(1.0 - 2.0 * py / height)};
+    return PlaneMapping{width, height}.ToPlane(px, py);
 }
 
 int32_t SprayCount(float brushRadius) {

@@ -3,6 +3,8 @@
 
 #include <cstdint>
 
+#include "core/units/glowny/plane.h"
+
 namespace kestro {
 
 constexpr int MaxPoints = 2000;
@@ -45,12 +47,6 @@ struct EditState {
     int32_t selectedClass = SelectDelete;  // one of the Select* tags
     float brushRadius = 0.2f;              // in plane units, kept within 0.02..1.0
     bool sprayModifier = false;            // Ctrl was held at the latest mouse-down
-};
-
-// A position in the plane.
-struct PlanePoint {
-    float x = 0;
-    float y = 0;
 };
 
 // The plane position of pixel (px, py) of a width x height area: x = 2 px / W - 1,

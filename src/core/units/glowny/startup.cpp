@@ -8,7 +8,12 @@ void RefreshAfterPointsChange(KestroState& state, TrainingHost& host, bool redra
     UpdateEpochDownRate(state.learnParameters, state.pointSet.count);
     host.RefreshStatus(0, 0);
     if (redrawAlways || !state.learning)
-        host.DrawSignalView(0, true);
+        host.DrawSignalView(RasterMode::None, 1, true);
+}
+
+void ChangeStructure(KestroState& state, int32_t index) {
+    ComboStructureChange(index);
+    state.structureIndex = index;
 }
 
 bool StartUp(KestroState& state, TrainingHost& host, int32_t shapeId) {
@@ -20,12 +25,12 @@ bool StartUp(KestroState& state, TrainingHost& host, int32_t shapeId) {
     // Learn mode "Normal (stop at 1% Err)".
     state.learnMode = LearnModeNormal;
     // View "Points and Network Answer".
-    state.rasterMode = 1;
+    state.rasterMode = RasterMode::Answer;
     state.showPoints = true;
     // Class brush "Shape Determined Class".
     SelectClass(state.editState, SelectShapeClass);
     // Structure "2:10:2".
-    ComboStructureChange(DefaultStructureIndex);
+    ChangeStructure(state, DefaultStructureIndex);
     // Draw speed "10 frames per s.".
     ComboDrawSpeedChange(state.drawPeriod, DefaultDrawSpeedIndex);
     // checkAutoDecreaseClick only shows or hides panels; checkMomentumClick sets alpha.

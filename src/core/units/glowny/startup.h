@@ -28,6 +28,10 @@ namespace kestro {
 [[nodiscard]] FileResult OpenPointsFile(KestroState& state, TrainingHost& host,
                                         const std::filesystem::path& path);
 
+// comboStructureChange: builds the network of the structure list's item index and records the
+// choice in the state.
+void ChangeStructure(KestroState& state, int32_t index);
+
 // The refresh after a change of the point set: epoch down rate, UpdateStatus(0, 0) and, unless
 // a run is in progress and redrawAlways is false, the points-only picture.
 void RefreshAfterPointsChange(KestroState& state, TrainingHost& host, bool redrawAlways);

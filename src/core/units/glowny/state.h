@@ -9,6 +9,7 @@
 #include "core/units/glowny/learnparams.h"
 #include "core/units/glowny/points.h"
 #include "core/units/glowny/shapes.h"
+#include "core/units/glowny/viewmode.h"
 
 namespace kestro {
 
@@ -41,10 +42,19 @@ struct KestroState {
     int32_t drawPeriod = 0;  // ms between frames during a run, 0 = only at the end
     LearnControls controls;
 
+    // --- network ---
+    int32_t structureIndex = -1;  // the item of the structure list built last, -1 before any
+
     // --- error histories and view settings ---
     ErrorHistories histories;
-    int32_t rasterMode = 0;  // 0 none, +1 network answer, -1 areas
+    RasterMode rasterMode = RasterMode::None;
     bool showPoints = false;
+    bool showAxes = true;  // "Coordinate Axis"
+    // The error graph's series check boxes: classification, verify and mean squared error, ni.
+    bool showError = true;
+    bool showVerify = true;
+    bool showMse = true;
+    bool showNi = false;
 };
 
 }  // namespace kestro

@@ -187,21 +187,33 @@ void ResetNetwork(KestroState& state, TrainingHost& host) {
     RandomizeWeights(0.1f, 0.5f);
     host.ClearViews();
     host.RefreshStatus(0, 0);
-    host.DrawSignalView(0, true);
+    host.DrawSignalView(RasterMode::None, 1, true);
 }
 
-void Learn(KestroState& state, TrainingHost& host) {
-    if (state.pointSet.count == 0)
-        return;
+namespace {
 
-    // --- start of the run ---
+// What one run keeps from its start to its end.
+struct Run {
+    int64_t start = 0;       // NowMs at the start
+    int64_t nextFrame = 0;   // the first checkpoint at or after this draws a frame
+    int64_t nextStatus = 0;  // ... and refreshes the status
+    int64_t lastStatus = 0;  // NowMs of the latest status refresh
+    int64_t startEpoch = 0;  // epochCount before the run's first epoch
+    // presentationCount at the start: speeds count this run's presentations only, also when the
+    // run continues an earlier one.
+    int64_t startCount = 0;
+    CheckpointScratch scratch;
+};
+
+// The start of a run: focus, the optional reset, the controls, the identity order.
+void StartRun(KestroState& state, TrainingHost& host, Run& run) {
     host.RunStarting();
     state.learning = true;
     state.stopRequested = false;
-    const int64_t runStart = host.NowMs();
-    int64_t nextFrame = runStart + state.drawPeriod;
-    int64_t nextStatus = runStart + StatusPeriodMs;
-    int64_t lastStatus = runStart;
+    run.start = host.NowMs();
+    run.nextFrame = run.start + state.drawPeriod;
+    run.nextStatus = run.start + StatusPeriodMs;
+    run.lastStatus = run.start;
     if (state.controls.resetAtBeginning)
         ResetNetwork(state, host);
     host.SetRunControls(true);
@@ -209,90 +221,107 @@ void Learn(KestroState& state, TrainingHost& host) {
     for (int32_t i = 0; i < state.pointSet.count; ++i)
         state.orderArray[i] = i;
     state.orderCount = state.pointSet.count;
-    const int64_t startEpoch = state.epochCount;
-    // Speeds count this run's presentations only, also when the run continues an earlier one.
-    const int64_t runStartCount = state.presentationCount;
-    state.lastStatusCount = runStartCount;
+    run.startEpoch = state.epochCount;
+    run.startCount = state.presentationCount;
+    state.lastStatusCount = run.startCount;
+}
 
-    CheckpointScratch scratch;
+// The presentations of one epoch (premphase pass, main pass in the chosen order), then the
+// permutation's swap and the rate decay.
+void PresentEpoch(KestroState& state) {
+    state.epochCount += 1;
+    // Edits between epochs may have changed the count; no index at or above it is presented.
+    const int32_t n = state.pointSet.count;
+    FitOrderArray(state, n);
+    SamplePoint* points = state.pointSet.points;
     LearnParameters& params = state.learnParameters;
-    for (;;) {
-        // --- one epoch ---
-        state.epochCount += 1;
-        // Edits between epochs may have changed the count; no index at or above it is presented.
-        const int32_t n = state.pointSet.count;
-        FitOrderArray(state, n);
-        SamplePoint* points = state.pointSet.points;
 
-        // Premphase pass: every point answered wrongly is presented once, in index order.
-        if (state.controls.premphase) {
-            for (int32_t i = 0; i < n; ++i) {
-                SamplePoint& p = points[i];
-                if (!p.correct) {
-                    state.presentationCount += 1;
-                    p.correct = TrainSample(p.classIndex, p.x, p.y, params.ni, params.alpha);
-                }
-            }
-        }
-
-        // Main pass in the chosen order.
-        const int32_t order = state.controls.orderIndex;
+    // Premphase pass: every point answered wrongly is presented once, in index order.
+    if (state.controls.premphase) {
         for (int32_t i = 0; i < n; ++i) {
-            state.presentationCount += 1;
-            SamplePoint& p = points[ChoosePoint(state, order, i, n)];
-            p.correct = TrainSample(p.classIndex, p.x, p.y, params.ni, params.alpha);
-        }
-
-        // One random transposition of the permutation per epoch (a and b may be equal).
-        if (state.controls.orderIndex == OrderSwappingPermutation && n > 0) {
-            const int32_t a = RandomInt(n);
-            const int32_t b = RandomInt(n);
-            std::swap(state.orderArray[a], state.orderArray[b]);
-        }
-
-        // Rate decay: ni = ni * epoch down rate, not below ni minimal (an ni that starts below
-        // it is raised to it).
-        if (state.controls.autoDecrease && params.ni != params.niMinimal) {
-            params.ni = static_cast<float>(static_cast<double>(params.ni) *
-                                           static_cast<double>(params.epochDownRate));
-            if (params.ni < params.niMinimal)
-                params.ni = params.niMinimal;
-        }
-
-        if (CheckpointDue(state.epochCount, startEpoch, state.histories.series[ErrorSeries].step)) {
-            host.CheckpointDone(RunCheckpoint(state, scratch));
-            const int64_t t = host.NowMs();
-            if (state.drawPeriod > 0 && t >= nextFrame) {
-                host.DrawSignalView(state.rasterMode * 4, state.showPoints);
-                nextFrame = NextDeadline(nextFrame, state.drawPeriod, t);
-            }
-            if (t >= nextStatus) {
-                host.RefreshStatus(t - runStart, t - lastStatus);
-                state.lastStatusCount = state.presentationCount;
-                lastStatus = t;
-                nextStatus = NextDeadline(nextStatus, StatusPeriodMs, t);
+            SamplePoint& p = points[i];
+            if (!p.correct) {
+                state.presentationCount += 1;
+                p.correct = TrainSample(p.classIndex, p.x, p.y, params.ni, params.alpha);
             }
         }
-
-        host.DispatchEvents();
-
-        // --- end test ---
-        if (state.stopRequested || state.pointSet.count == 0 ||
-            LearnModeEnds(state.learnMode, state.classificationError,
-                          state.epochCount - startEpoch))
-            break;
     }
 
-    // --- end of the run ---
+    // Main pass in the chosen order.
+    const int32_t order = state.controls.orderIndex;
+    for (int32_t i = 0; i < n; ++i) {
+        state.presentationCount += 1;
+        SamplePoint& p = points[ChoosePoint(state, order, i, n)];
+        p.correct = TrainSample(p.classIndex, p.x, p.y, params.ni, params.alpha);
+    }
+
+    // One random transposition of the permutation per epoch (a and b may be equal).
+    if (state.controls.orderIndex == OrderSwappingPermutation && n > 0) {
+        const int32_t a = RandomInt(n);
+        const int32_t b = RandomInt(n);
+        std::swap(state.orderArray[a], state.orderArray[b]);
+    }
+
+    // Rate decay: ni = ni * epoch down rate, not below ni minimal (an ni that starts below it is
+    // raised to it).
+    if (state.controls.autoDecrease && params.ni != params.niMinimal) {
+        params.ni = static_cast<float>(static_cast<double>(params.ni) *
+                                       static_cast<double>(params.epochDownRate));
+        if (params.ni < params.niMinimal)
+            params.ni = params.niMinimal;
+    }
+}
+
+// A checkpoint when one is due, with a coarse frame and a status refresh when their periods
+// have passed.
+void CheckpointIfDue(KestroState& state, TrainingHost& host, Run& run) {
+    if (!CheckpointDue(state.epochCount, run.startEpoch, state.histories.series[ErrorSeries].step))
+        return;
+    host.CheckpointDone(RunCheckpoint(state, run.scratch));
     const int64_t t = host.NowMs();
-    state.lastStatusCount = runStartCount;
-    host.RefreshStatus(t - runStart, t - runStart);
-    if (state.rasterMode != 0)
-        host.DrawSignalView(state.rasterMode * 4, state.showPoints);
-    host.DrawSignalView(state.rasterMode, state.showPoints);
+    if (state.drawPeriod > 0 && t >= run.nextFrame) {
+        host.DrawSignalView(state.rasterMode, RunFrameCellSize, state.showPoints);
+        run.nextFrame = NextDeadline(run.nextFrame, state.drawPeriod, t);
+    }
+    if (t >= run.nextStatus) {
+        host.RefreshStatus(t - run.start, t - run.lastStatus);
+        state.lastStatusCount = state.presentationCount;
+        run.lastStatus = t;
+        run.nextStatus = NextDeadline(run.nextStatus, StatusPeriodMs, t);
+    }
+}
+
+// The end of a run: the status over the whole run, the last coarse and full frames, the
+// controls and the focus.
+void EndRun(KestroState& state, TrainingHost& host, const Run& run) {
+    const int64_t t = host.NowMs();
+    state.lastStatusCount = run.startCount;
+    host.RefreshStatus(t - run.start, t - run.start);
+    if (state.rasterMode != RasterMode::None)
+        host.DrawSignalView(state.rasterMode, RunFrameCellSize, state.showPoints);
+    host.DrawSignalView(state.rasterMode, 1, state.showPoints);
     host.SetRunControls(false);
     state.learning = false;
     host.RunEnded();
+}
+
+}  // namespace
+
+void Learn(KestroState& state, TrainingHost& host) {
+    if (state.pointSet.count == 0)
+        return;
+    Run run;
+    StartRun(state, host, run);
+    for (;;) {
+        PresentEpoch(state);
+        CheckpointIfDue(state, host, run);
+        host.DispatchEvents();
+        if (state.stopRequested || state.pointSet.count == 0 ||
+            LearnModeEnds(state.learnMode, state.classificationError,
+                          state.epochCount - run.startEpoch))
+            break;
+    }
+    EndRun(state, host, run);
 }
 
 namespace {

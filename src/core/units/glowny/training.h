@@ -30,9 +30,9 @@ class TrainingHost {
     // Lets pending user events through (once per epoch); their handlers may change the state:
     // controls, parameters, learn mode, points, view settings, stopRequested.
     virtual void DispatchEvents() = 0;
-    // Full redraw of the signal view: step 0 = no raster, its sign chooses answer (+) or areas
-    // (-), its magnitude is the cell size in pixels.
-    virtual void DrawSignalView(int32_t step, bool showPoints) = 0;
+    // Full redraw of the signal view: the raster of the given mode in cells of cellSize pixels,
+    // with or without the points.
+    virtual void DrawSignalView(RasterMode raster, int32_t cellSize, bool showPoints) = 0;
     // UpdateStatus(totalMs, intervalMs): shows MakeStatusTexts, the class counts, the network
     // diagram and the error graph.
     virtual void RefreshStatus(int64_t totalMs, int64_t intervalMs) = 0;

@@ -1,0 +1,43 @@
+// The main window's actions, by id; ActionTable (actiontable.h) holds their data in this order.
+#pragma once
+
+#include <cstddef>
+
+namespace kestro {
+
+enum class ActionId {
+    ActionMaximize,
+    actionMinimize,
+    actionDrawPoints,
+    actionStop,
+    actionReset,
+    actionNaucz,
+    actionDrawAnswerPoints,
+    actionLoadPoints,
+    actionSavePoints,
+    actionGenerate,
+    actionGenerateNow,
+    actionClearPoints,
+    actionExit,
+    actionDrawAreasPoints,
+    actionSelectClass1,
+    actionSelectClass2,
+    actionSelectClassShape,
+    actionSelectClassDelete,
+    actionDistanceUp,
+    actionDistanceDown,
+    actionDrawAreas,
+    actionDrawAnswer,
+    actionAbout,
+    actionViewCoordinates,
+    actionHelpF1,
+    actionHelpOnline,
+    actionHelpVersion,
+    actionHelpSupport,
+    actionHelpWeb,
+    actionError,
+};
+
+inline constexpr size_t ActionCount = static_cast<size_t>(ActionId::actionError) + 1;
+
+}  // namespace kestro
