@@ -538,6 +538,7 @@ QWidget* TFormMain::CreateShapePanel() {
         connect(p.button, &QAbstractButton::clicked, action, &QAction::trigger);
         top->addWidget(p.button);
     }
+    panelColorD->setText(QStringLiteral("Del."));
     auto* btnGenerate = new QPushButton(QStringLiteral("Gen."), panelSetTop);
     btnGenerate->setToolTip(QStringLiteral("Generate Points"));
     BindButton(btnGenerate, Action(ActionId::actionGenerate));
