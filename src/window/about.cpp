@@ -4,6 +4,7 @@
 #include <QMouseEvent>
 #include <QPushButton>
 #include <QScreen>
+#include <QShowEvent>
 
 #include "core/units/info.h"
 #include "core/units/weblinks.h"
@@ -162,7 +163,9 @@ void TdlgAbout::FormCreate() {
 }
 
 void TdlgAbout::showEvent(QShowEvent* event) {
-    CentreOnScreen(this);
+    // Once per opening: a restore from minimised shows the box again, spontaneously.
+    if (!event->spontaneous())
+        CentreOnScreen(this);
     QDialog::showEvent(event);
 }
 

@@ -36,8 +36,11 @@ enum class ActionId {
     actionHelpSupport,
     actionHelpWeb,
     actionError,
+    // Added beside the original set.
+    actionUndo,
+    actionRedo,
 };
 
-inline constexpr size_t ActionCount = static_cast<size_t>(ActionId::actionError) + 1;
+inline constexpr size_t ActionCount = static_cast<size_t>(ActionId::actionRedo) + 1;
 
 }  // namespace kestro

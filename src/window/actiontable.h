@@ -63,6 +63,8 @@ inline constexpr std::array<ActionSpec, ActionCount> ActionTable{{
     {ActionId::actionHelpSupport, "actionHelpSupport", "Help", "Feedback and Support", "", NoKey, "", &TFormMain::actionHelpSupportExecute},
     {ActionId::actionHelpWeb, "actionHelpWeb", "Help", "Kestro Neural Network Web Page", "", NoKey, "", &TFormMain::actionHelpWebExecute},
     {ActionId::actionError, "actionError", "", "", "", Qt::SHIFT | Qt::CTRL | Qt::ALT | Qt::Key_Q, "", &TFormMain::actionErrorExecute},
+    {ActionId::actionUndo, "actionUndo", "Points", "Undo", "", Qt::CTRL | Qt::Key_Z, "", &TFormMain::actionUndoExecute},
+    {ActionId::actionRedo, "actionRedo", "Points", "Redo", "", Qt::CTRL | Qt::SHIFT | Qt::Key_Z, "", &TFormMain::actionRedoExecute},
 }};
 // clang-format on
 

@@ -13,6 +13,7 @@
 #include <QHBoxLayout>
 #include <QLabel>
 #include <QMenuBar>
+#include <QMessageBox>
 #include <QPushButton>
 #include <QRadioButton>
 #include <QScrollBar>
@@ -21,6 +22,7 @@
 #include <QTabWidget>
 #include <QTimer>
 #include <QToolButton>
+#include <QUndoStack>
 #include <QVBoxLayout>
 
 #include "core/units/errors.h"
@@ -43,6 +45,9 @@
 namespace kestro {
 
 namespace {
+
+// Steps of the point set that Undo can take back; each holds at most one set of MaxPoints.
+constexpr int UndoSteps = 100;
 
 // A fixed-size label with the given text.
 QLabel* MakeLabel(const QString& text, QWidget* parent) {
@@ -92,6 +97,12 @@ TFormMain::TFormMain(QWidget* parent, std::optional<uint32_t> seed)
     CreateMenus();
     CreateLayout();
     host_ = std::make_unique<FormTrainingHost>(*this);
+    tellUser = [this](bool warning, const QString& title, const QString& text) {
+        if (warning)
+            QMessageBox::warning(this, title, text);
+        else
+            QMessageBox::information(this, title, text);
+    };
     FormCreate(seed);
 }
 
@@ -131,6 +142,24 @@ void TFormMain::CreateActions() {
     }
     Action(ActionId::actionStop)->setEnabled(false);
     Action(ActionId::actionViewCoordinates)->setCheckable(true);
+
+    // Undo and Redo of the point set: enabled while there is a step, named after it.
+    undoStack_ = new QUndoStack(this);
+    undoStack_->setUndoLimit(UndoSteps);
+    QAction* undo = Action(ActionId::actionUndo);
+    QAction* redo = Action(ActionId::actionRedo);
+    redo->setShortcuts(
+        {QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_Z), QKeySequence(Qt::CTRL | Qt::Key_Y)});
+    undo->setEnabled(false);
+    redo->setEnabled(false);
+    connect(undoStack_, &QUndoStack::canUndoChanged, undo, &QAction::setEnabled);
+    connect(undoStack_, &QUndoStack::canRedoChanged, redo, &QAction::setEnabled);
+    connect(undoStack_, &QUndoStack::undoTextChanged, undo, [undo](const QString& text) {
+        undo->setText(text.isEmpty() ? QStringLiteral("Undo") : QStringLiteral("Undo ") + text);
+    });
+    connect(undoStack_, &QUndoStack::redoTextChanged, redo, [redo](const QString& text) {
+        redo->setText(text.isEmpty() ? QStringLiteral("Redo") : QStringLiteral("Redo ") + text);
+    });
 
     // The view modes: one radio group; each action carries its index in ViewModes.
     viewModeGroup_ = new QActionGroup(this);
@@ -208,7 +237,10 @@ void TFormMain::CreateMenus() {
                 Separator,
                 {actionGenerate},
                 {actionGenerateNow},
-                {actionClearPoints}});
+                {actionClearPoints},
+                Separator,
+                {actionUndo},
+                {actionRedo}});
 
     AddEntries(AddMenu(bar, QStringLiteral("View"), QStringLiteral("miView")), *this,
                {{ActionMaximize},

@@ -12,6 +12,7 @@
 #include <optional>
 #include <string>
 
+#include "core/units/glowny/startup.h"
 #include "core/units/glowny/state.h"
 #include "window/actionid.h"
 
@@ -28,6 +29,7 @@ class QScrollBar;
 class QSplitter;
 class QTabWidget;
 class QTimer;
+class QUndoStack;
 class QToolButton;
 class QWidget;
 
@@ -64,6 +66,8 @@ class TFormMain : public QMainWindow {
     // Picks a file name for Open / Save; tests replace them to answer the dialogs.
     std::function<QString()> askOpenFileName;
     std::function<QString()> askSaveFileName;
+    // Tells the user something in a message box (a warning when `warning`); tests replace it.
+    std::function<void(bool warning, const QString& title, const QString& text)> tellUser;
 
     // --- action handlers (ActionTable names them) ---
     void ActionMaximizeExecute();
@@ -87,6 +91,8 @@ class TFormMain : public QMainWindow {
     void actionHelpSupportExecute();
     void actionHelpWebExecute();
     void actionErrorExecute();
+    void actionUndoExecute();
+    void actionRedoExecute();
 
     // Loads and saves without the dialogs; the actions call these after their dialogs.
     void LoadPoints(const QString& fileName);
@@ -136,6 +142,11 @@ class TFormMain : public QMainWindow {
     void UpdateControls();
     // The refresh after every change of the point set.
     void PointsChanged(bool redrawAlways);
+    // Records a change of the point set as one undo step named text; before: the points as
+    // they were. Nothing is recorded when they did not change.
+    void PushPointsStep(const QString& text, PointsSnapshot before);
+    // Exchanges the points with a step's and refreshes (undo and redo).
+    void SwapPointsStep(PointsSnapshot& snapshot);
     // Runs one generation with the dialog's options and refreshes; beeps when it failed.
     void GenerateAndRefresh();
     void UpdateStatus(int64_t totalMs, int64_t intervalMs);
@@ -147,6 +158,7 @@ class TFormMain : public QMainWindow {
     std::optional<QPoint> SignalCursor() const;
 
     std::unique_ptr<KestroState> state_;
+    QUndoStack* undoStack_ = nullptr;
     std::unique_ptr<FormTrainingHost> host_;
     std::array<QAction*, ActionCount> actions_{};
     QActionGroup* viewModeGroup_ = nullptr;

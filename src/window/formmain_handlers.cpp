@@ -10,12 +10,14 @@
 #include <QLabel>
 #include <QLocale>
 #include <QMenu>
+#include <QMessageBox>
 #include <QMouseEvent>
 #include <QPushButton>
 #include <QScrollBar>
 #include <QSignalBlocker>
 #include <QTimer>
 #include <QToolButton>
+#include <QUndoStack>
 #include <QWindow>
 #include <chrono>
 
@@ -35,6 +37,7 @@
 #include "window/formmain.h"
 #include "window/generatedialog.h"
 #include "window/paintbox.h"
+#include "window/pointsstep.h"
 #include "window/shell.h"
 #include "window/traininghost.h"
 
@@ -127,10 +130,16 @@ void TFormMain::closeEvent(QCloseEvent* event) {
 }
 
 bool TFormMain::eventFilter(QObject* watched, QEvent* event) {
-    if (watched == imageLogo && event->type() == QEvent::MouseButtonPress &&
-        static_cast<QMouseEvent*>(event)->button() == Qt::LeftButton) {
-        Action(ActionId::actionAbout)->trigger();
-        return true;
+    // The logo is a link to the About box: a primary-button click on it opens the box.
+    if (watched == imageLogo) {
+        const auto* mouse = static_cast<QMouseEvent*>(event);
+        if (event->type() == QEvent::MouseButtonPress && mouse->button() == Qt::LeftButton)
+            return true;
+        if (event->type() == QEvent::MouseButtonRelease && mouse->button() == Qt::LeftButton) {
+            if (imageLogo->rect().contains(mouse->position().toPoint()))
+                Action(ActionId::actionAbout)->trigger();
+            return true;
+        }
     }
     return QMainWindow::eventFilter(watched, event);
 }
@@ -458,11 +467,19 @@ void TFormMain::pbSignalMouseDown(Qt::KeyboardModifiers modifiers) {
 }
 
 void TFormMain::pbSignalClick(QPoint position) {
+    PointsSnapshot before = TakePointsSnapshot(*state_);
     const ClickResult result =
         ClickPoints(state_->pointSet, state_->editState, state_->shapeState, position.x(),
                     position.y(), pbSignal->width(), pbSignal->height());
-    if (result.handled)
-        PointsChanged(false);
+    if (!result.handled)
+        return;
+    if (result.Changed()) {
+        const QString text = result.removed > 0 ? QStringLiteral("Delete Points")
+                             : result.added > 1 ? QStringLiteral("Spray")
+                                                : QStringLiteral("Add Point");
+        PushPointsStep(text, std::move(before));
+    }
+    PointsChanged(false);
 }
 
 void TFormMain::pbSignalMouseMove() {
@@ -483,13 +500,35 @@ void TFormMain::actionDistanceDownExecute() {
 }
 
 void TFormMain::actionClearPointsExecute() {
-    ClearPoints(state_->pointSet);
+    PointsSnapshot before = TakePointsSnapshot(*state_);
+    if (ClearPoints(state_->pointSet))
+        PushPointsStep(QStringLiteral("Clear"), std::move(before));
     PointsChanged(true);
 }
 
 void TFormMain::PointsChanged(bool redrawAlways) {
     RefreshAfterPointsChange(*state_, *host_, redrawAlways);
     UpdateControls();
+}
+
+void TFormMain::PushPointsStep(const QString& text, PointsSnapshot before) {
+    if (SamePoints(*state_, before))
+        return;
+    undoStack_->push(new TPointsStep(text, std::move(before),
+                                     [this](PointsSnapshot& other) { SwapPointsStep(other); }));
+}
+
+void TFormMain::SwapPointsStep(PointsSnapshot& snapshot) {
+    SwapPoints(*state_, snapshot);
+    PointsChanged(true);
+}
+
+void TFormMain::actionUndoExecute() {
+    undoStack_->undo();
+}
+
+void TFormMain::actionRedoExecute() {
+    undoStack_->redo();
 }
 
 void TFormMain::GenerateAndRefresh() {
@@ -501,19 +540,27 @@ void TFormMain::GenerateAndRefresh() {
 }
 
 void TFormMain::miPresetClick(QAction* item) {
+    PointsSnapshot before = TakePointsSnapshot(*state_);
     const bool done = PickShape(item->data().toInt(), state_->generateOptions, state_->shapeState,
                                 state_->pointSet, state_->verifySet);
+    PushPointsStep(QStringLiteral("Shape ") + item->text().remove(QLatin1Char('&')),
+                   std::move(before));
     PointsChanged(true);
     if (!done)
         Beep();
 }
 
 void TFormMain::actionGenerateExecute() {
+    // Every regeneration while the dialog is open is one step.
+    PointsSnapshot before = TakePointsSnapshot(*state_);
     generateDialog->exec();
+    PushPointsStep(QStringLiteral("Generate Points"), std::move(before));
 }
 
 void TFormMain::actionGenerateNowExecute() {
+    PointsSnapshot before = TakePointsSnapshot(*state_);
     GenerateAndRefresh();
+    PushPointsStep(QStringLiteral("Generate Points"), std::move(before));
 }
 
 namespace {
@@ -524,10 +571,17 @@ const QString PointsFilter =
 }  // namespace
 
 void TFormMain::actionLoadPointsExecute() {
-    const QString fileName = askOpenFileName
-                                 ? askOpenFileName()
-                                 : QFileDialog::getOpenFileName(this, QStringLiteral("Open"),
-                                                                openFileName_, PointsFilter);
+    QString fileName;
+    if (askOpenFileName) {
+        fileName = askOpenFileName();
+    } else {
+        QFileDialog dialog(this, QStringLiteral("Open"), openFileName_, PointsFilter);
+        dialog.setAcceptMode(QFileDialog::AcceptOpen);
+        dialog.setFileMode(QFileDialog::ExistingFile);
+        dialog.setDefaultSuffix(QStringLiteral("points"));
+        if (dialog.exec() == QDialog::Accepted && !dialog.selectedFiles().isEmpty())
+            fileName = dialog.selectedFiles().front();
+    }
     if (!fileName.isEmpty())
         LoadPoints(fileName);
 }
@@ -547,21 +601,40 @@ void TFormMain::actionSavePointsExecute() {
         SavePoints(fileName);
 }
 
+// A failed load or save is the outside world's doing, not the program's: the user is told, and
+// the points stay as they were.
 void TFormMain::LoadPoints(const QString& fileName) {
+    PointsSnapshot before = TakePointsSnapshot(*state_);
     const FileResult result = OpenPointsFile(*state_, *host_, fileName.toStdU16String());
-    if (result.status == FileStatus::NotAFile)
-        return;
+    switch (result.status) {
+        case FileStatus::NotAFile:
+            return;
+        case FileStatus::Failed:
+        case FileStatus::Refused:
+            tellUser(true, QStringLiteral("Open Points"), QString::fromStdString(result.message));
+            return;
+        case FileStatus::Done:
+            break;
+    }
+    PushPointsStep(QStringLiteral("Open Points"), std::move(before));
     UpdateControls();
+    openFileName_ = fileName;
     saveFileName_ = fileName;
-    if (result.status == FileStatus::Failed)
-        throw Exception("EFOpenError", result.message);
+    if (result.skippedLines > 0)
+        tellUser(false, QStringLiteral("Open Points"),
+                 QStringLiteral("Loaded %1 points; %2 lines could not be read.")
+                     .arg(result.points)
+                     .arg(result.skippedLines));
 }
 
 void TFormMain::SavePoints(const QString& fileName) {
     const FileResult result = SavePointsFile(fileName.toStdU16String(), state_->pointSet);
-    if (result.status == FileStatus::Failed)
-        throw Exception("EFCreateError", result.message);
+    if (result.status != FileStatus::Done) {
+        tellUser(true, QStringLiteral("Save Points As"), QString::fromStdString(result.message));
+        return;
+    }
     openFileName_ = fileName;
+    saveFileName_ = fileName;
 }
 
 }  // namespace kestro

@@ -9,6 +9,7 @@
 #include <QPushButton>
 #include <QRadioButton>
 #include <QScrollBar>
+#include <QShowEvent>
 #include <QVBoxLayout>
 
 #include "core/units/uu.h"
@@ -105,7 +106,9 @@ void TGeneratePointsDlg::FormCreate() {
 
 void TGeneratePointsDlg::showEvent(QShowEvent* event) {
     QDialog::showEvent(event);
-    FormShow();
+    // Once per opening: a restore from minimised shows the dialog again, spontaneously.
+    if (!event->spontaneous())
+        FormShow();
 }
 
 void TGeneratePointsDlg::FormShow() {

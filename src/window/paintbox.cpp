@@ -52,6 +52,11 @@ void TPaintBox::mouseReleaseEvent(QMouseEvent* event) {
         emit clicked(event->position().toPoint());
 }
 
+void TPaintBox::mouseDoubleClickEvent(QMouseEvent* event) {
+    // The second press of a double-click is no new click: its release finds no press.
+    event->accept();
+}
+
 void TPaintBox::mouseMoveEvent(QMouseEvent* event) {
     emit mouseMoved(event->position().toPoint());
 }

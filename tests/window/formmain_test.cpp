@@ -11,6 +11,7 @@
 #include <QPushButton>
 #include <QScrollBar>
 #include <QSignalSpy>
+#include <QSpontaneKeyEvent>
 #include <QTemporaryDir>
 #include <QToolButton>
 #include <QtTest>
@@ -19,6 +20,8 @@
 #include <vector>
 
 #include "core/units/glowny/learnparams.h"
+#include "core/units/glowny/startup.h"
+#include "core/units/glowny/training.h"
 #include "core/units/nnet.h"
 #include "window/actiontable.h"
 #include "window/formmain.h"
@@ -128,7 +131,15 @@ class FormMainTest : public QObject {
         QCOMPARE(state.learnParameters.ni, 0.9f);
         QCOMPARE(state.learnParameters.alpha, 0.7f);
         QCOMPARE(form.labelNi->text(), QStringLiteral("0.900"));
-        QCOMPARE(form.labelErr->text(), QStringLiteral("0.00% (0)"));
+        // The error line describes the new network on the points, counted here point by point.
+        int wrong = 0;
+        for (int p = 0; p < state.pointSet.count; ++p) {
+            float top = 0;
+            const SamplePoint& point = state.pointSet.points[p];
+            wrong += Evaluate(point.x, point.y, top) != point.classIndex;
+        }
+        QCOMPARE(form.labelErr->text(),
+                 QStringLiteral("%1% (%2)").arg(wrong / 4.0, 0, 'f', 2).arg(wrong));
         QCOMPARE(form.labelAge->text(), QStringLiteral("0 K (0 Epochs)"));
         QCOMPARE(form.panelColorS->text(), QStringLiteral("400"));
         QVERIFY(!form.Action(ActionId::actionStop)->isEnabled());
@@ -154,7 +165,7 @@ class FormMainTest : public QObject {
             QVERIFY2(spy.count() == 1, entry.name.data());
             ++checked;
         }
-        QCOMPARE(checked, 24);
+        QCOMPARE(checked, 26);
     }
 
     // The action list in its documented order with each shortcut as a stored key code: a virtual
@@ -196,8 +207,9 @@ class FormMainTest : public QObject {
             {"actionHelpWeb", 0},
             {"actionError", 57425},
         };
-        QCOMPARE(std::size(stored), ActionTable.size());
-        for (size_t i = 0; i < ActionTable.size(); ++i) {
+        // The stored list comes first; what follows was added beside it.
+        QCOMPARE(static_cast<size_t>(ActionId::actionUndo), std::size(stored));
+        for (size_t i = 0; i < std::size(stored); ++i) {
             QCOMPARE(QLatin1String(ActionTable[i].name.data(), ActionTable[i].name.size()),
                      QLatin1String(stored[i].name));
             QCOMPARE(QKeySequence(ActionTable[i].shortcut), StoredShortcut(stored[i].code));
@@ -266,6 +278,121 @@ class FormMainTest : public QObject {
             ++neuronLines;
         }
         QCOMPARE(neuronLines, LayerSize(-1) - LayerSize(0));
+    }
+
+    // A failed save or a file that is not a points file is answered with a message; the
+    // program goes on with the points it had.
+    void fileFailuresKeepThePoints() {
+        TFormMain form;
+        ShowAndActivate(form);
+        QStringList warnings;
+        form.tellUser = [&](bool warning, const QString&, const QString& text) {
+            QVERIFY(warning);
+            warnings << text;
+        };
+        const PointsSnapshot before = TakePointsSnapshot(form.State());
+        form.askSaveFileName = [] { return QStringLiteral("/proc/kestro/x.points"); };
+        form.Action(ActionId::actionSavePoints)->trigger();
+        QCOMPARE(warnings.size(), 1);
+        QVERIFY(warnings[0].contains(QStringLiteral("/proc/kestro/x.points")));
+        form.askOpenFileName = [] { return QStringLiteral("/bin/ls"); };
+        form.Action(ActionId::actionLoadPoints)->trigger();
+        QCOMPARE(warnings.size(), 2);
+        QVERIFY(warnings[1].contains(QStringLiteral("/bin/ls")));
+        QVERIFY(SamePoints(form.State(), before));
+        QVERIFY(form.saveFileName_.isEmpty());  // a failed read names no file to save to
+        QVERIFY(!form.Action(ActionId::actionUndo)->isEnabled());
+    }
+
+    // Every kind of edit is one step; walking back and forth gives each set again, bit for bit.
+    void undoAndRedoWalkTheEdits() {
+        QTemporaryDir dir;
+        const QString path = dir.filePath(QStringLiteral("three.points"));
+        {
+            QFile file(path);
+            QVERIFY(file.open(QIODevice::WriteOnly));
+            file.write("0.5\t0.5\t1\n-0.5\t0.5\t2\n0\t-0.5\t1\n");
+        }
+        TFormMain form;
+        ShowAndActivate(form);
+        TPaintBox* box = form.pbSignal;
+        const int w = box->width(), h = box->height();
+        std::vector<PointsSnapshot> sets{TakePointsSnapshot(form.State())};
+        const auto record = [&] { sets.push_back(TakePointsSnapshot(form.State())); };
+        QTest::keyClick(box, Qt::Key_1);
+        QTest::mouseClick(box, Qt::LeftButton, {}, QPoint(w / 3, h / 3));
+        record();
+        QTest::mouseClick(box, Qt::LeftButton, Qt::ControlModifier, QPoint(w / 2, h / 2));
+        record();
+        QTest::keyClick(box, Qt::Key_Delete);
+        QTest::mouseClick(box, Qt::LeftButton, {}, QPoint(w / 2, h / 2));
+        record();
+        form.Action(ActionId::actionClearPoints)->trigger();
+        record();
+        QCOMPARE(form.Action(ActionId::actionUndo)->text(), QStringLiteral("Undo Clear"));
+        form.findChild<QAction*>(QStringLiteral("miShapeXOR"))->trigger();
+        record();
+        form.Action(ActionId::actionGenerateNow)->trigger();
+        record();
+        form.askOpenFileName = [&] { return path; };
+        form.Action(ActionId::actionLoadPoints)->trigger();
+        QCOMPARE(form.State().pointSet.count, 3);
+        record();
+        for (size_t k = sets.size() - 1; k > 0; --k) {
+            QVERIFY(SamePoints(form.State(), sets[k]));
+            form.Action(ActionId::actionUndo)->trigger();
+        }
+        QVERIFY(SamePoints(form.State(), sets[0]));
+        QVERIFY(!form.Action(ActionId::actionUndo)->isEnabled());
+        for (size_t k = 1; k < sets.size(); ++k) {
+            QTest::keyClick(box, Qt::Key_Y, Qt::ControlModifier);
+            QVERIFY(SamePoints(form.State(), sets[k]));
+        }
+        QVERIFY(!form.Action(ActionId::actionRedo)->isEnabled());
+    }
+
+    // After a change while no run is going, the error line is of the current points.
+    void theErrorLineNeverDescribesGonePoints() {
+        TFormMain form;
+        ShowAndActivate(form);
+        ModeItem(form, "N10Epochs1")->trigger();
+        form.actionNauczExecute();
+        form.actionClearPointsExecute();
+        QCOMPARE(form.labelErr->text(), QStringLiteral("0.00% (0)"));
+        form.findChild<QAction*>(QStringLiteral("miShapeCircle"))->trigger();
+        QCOMPARE(form.State().classificationError, MeasureClassificationError(form.State()));
+    }
+
+    // A double-click is one click; the class panels answer the primary button only; the
+    // generation dialog restored from minimised does not regenerate.
+    void clicksAndShowsCountOnce() {
+        TFormMain form;
+        ShowAndActivate(form);
+        form.actionClearPointsExecute();
+        QTest::keyClick(form.pbSignal, Qt::Key_2);
+        // What the window system sends: press, release, double-click, release.
+        const QPoint at(20, 20);
+        QTest::mousePress(form.pbSignal, Qt::LeftButton, {}, at);
+        QTest::mouseRelease(form.pbSignal, Qt::LeftButton, {}, at);
+        QMouseEvent second(QEvent::MouseButtonDblClick, at, form.pbSignal->mapToGlobal(at),
+                           Qt::LeftButton, Qt::LeftButton, {});
+        QSpontaneKeyEvent::setSpontaneous(&second);
+        qApp->notify(form.pbSignal, &second);
+        QTest::mouseRelease(form.pbSignal, Qt::LeftButton, {}, at);
+        QCOMPARE(form.State().pointSet.count, 1);
+        QTest::mouseClick(form.panelColor1, Qt::RightButton);
+        QCOMPARE(form.State().editState.selectedClass, SelectClass2);
+        QTest::mouseClick(form.panelColor1, Qt::LeftButton);
+        QCOMPARE(form.State().editState.selectedClass, SelectClass1);
+
+        form.generateDialog->show();
+        const PointsSnapshot shown = TakePointsSnapshot(form.State());
+        QShowEvent restored;
+        QSpontaneKeyEvent::setSpontaneous(&restored);
+        // notify, unlike sendEvent, keeps the event's spontaneous mark.
+        qApp->notify(form.generateDialog, &restored);
+        QVERIFY(SamePoints(form.State(), shown));
+        form.generateDialog->hide();
     }
 
     void learnOnAnEmptySetDoesNothing() {

@@ -5,9 +5,11 @@
 #include <QFileInfo>
 #include <QSaveFile>
 #include <QString>
+#include <algorithm>
 #include <charconv>
 #include <cmath>
 #include <limits>
+#include <memory>
 #include <type_traits>
 
 #include "core/units/product.h"
@@ -320,10 +322,25 @@ void PointsReader::TakeUnit(char16_t unit) {
         ignoreRest_ = true;
 }
 
+namespace {
+
+// A line of nothing but blanks and control characters (an empty line between CR and LF too).
+bool BlankLine(std::u16string_view line) {
+    for (char16_t unit : line)
+        if (unit > u' ')
+            return false;
+    return true;
+}
+
+}  // namespace
+
 void PointsReader::EndLine() {
     // An empty line between CR and LF is skipped like any empty line, so CR LF needs no pairing.
-    if (!overlong_ && !Full())
-        ParsePointLine(line_, set_);
+    if (!Full()) {
+        const bool read = !overlong_ && ParsePointLine(line_, set_);
+        if (!read && (overlong_ || (!BlankLine(line_) && line_.front() != u';')))
+            ++skipped_;
+    }
     line_.clear();
     tabs_ = 0;
     overlong_ = false;
@@ -341,7 +358,6 @@ FileResult LoadPointsFile(const std::filesystem::path& path, PointSet& set) {
     FileResult result;
     QString name;
     if (!QtName(path, name)) {
-        set.count = 0;
         result.status = FileStatus::Failed;
         result.message = UnspellableName(path);
         return result;
@@ -352,7 +368,6 @@ FileResult LoadPointsFile(const std::filesystem::path& path, PointSet& set) {
         result.status = FileStatus::NotAFile;
         return result;
     }
-    set.count = 0;
     QFile file(name);
     if (!file.open(QIODevice::ReadOnly)) {
         result.status = FileStatus::Failed;
@@ -360,12 +375,13 @@ FileResult LoadPointsFile(const std::filesystem::path& path, PointSet& set) {
                          "\" for reading: " + file.errorString().toStdString();
         return result;
     }
-    PointsReader reader(set);
+    // Read aside, so that a failed or refused load keeps the set as it was.
+    auto loaded = std::make_unique<PointSet>();
+    PointsReader reader(*loaded);
     std::string buffer(1 << 20, '\0');
     while (!reader.Full()) {
         const qint64 got = file.read(buffer.data(), static_cast<qint64>(buffer.size()));
         if (got < 0) {
-            set.count = 0;
             result.status = FileStatus::Failed;
             result.message = "Cannot read the points file \"" + name.toStdString() +
                              "\": " + file.errorString().toStdString();
@@ -376,6 +392,15 @@ FileResult LoadPointsFile(const std::filesystem::path& path, PointSet& set) {
         reader.Feed(std::string_view(buffer.data(), static_cast<size_t>(got)));
     }
     reader.Finish();
+    result.skippedLines = reader.SkippedLines();
+    if (loaded->count == 0 && result.skippedLines > 0) {
+        result.status = FileStatus::Refused;
+        result.message = "No points could be read from \"" + name.toStdString() +
+                         "\": it is not a points file. The current points are kept.";
+        return result;
+    }
+    set.count = loaded->count;
+    std::copy(loaded->points, loaded->points + loaded->count, set.points);
     result.points = set.count;
     return result;
 }

@@ -38,6 +38,9 @@ class PointsReader {
     void Finish();
     // True when the set is full, so that the rest of the file cannot change it.
     bool Full() const;
+    // Lines read so far that are neither blank nor comments and gave no point (lines past a
+    // full set are not counted).
+    int64_t SkippedLines() const { return skipped_; }
 
   private:
     void Decide();
@@ -59,6 +62,7 @@ class PointsReader {
     int tabs_ = 0;             // TABs in line_
     bool overlong_ = false;    // the current line passed MaxPointLineLength
     bool ignoreRest_ = false;  // nothing more of the current line matters
+    int64_t skipped_ = 0;
 };
 
 // Empties the set and reads a whole points file's bytes into it; returns the number of points.
@@ -68,18 +72,21 @@ int32_t ParsePointsBytes(std::string_view bytes, PointSet& set);
 enum class FileStatus {
     Done,      // the file was read or written
     NotAFile,  // load only: no such file, or a directory or device; nothing was changed
-    Failed,    // the file could not be read or written; see message
+    Failed,    // the file could not be read or written; see message; nothing was changed
+    Refused,   // load only: the file holds lines but none gave a point; nothing was changed
 };
 struct FileResult {
     FileStatus status = FileStatus::Done;
-    std::string message;  // for Failed: what went wrong, to show to the user (UTF-8)
-    int32_t points = 0;   // load: points read
+    std::string message;       // for Failed and Refused: what went wrong, for the user (UTF-8)
+    int32_t points = 0;        // load: points read
+    int64_t skippedLines = 0;  // load: lines that were neither blank, comments nor points
 };
 
-// Loads a points file into the set. A path that is not an existing regular file leaves the set
-// alone (NotAFile). Otherwise the set is emptied first and filled with the accepted lines; when
-// the file cannot be opened or read it is left empty (Failed). A name that is not valid in the
-// system's encoding fails as well.
+// Loads a points file into the set. The set changes only when the load is Done: a path that is
+// not an existing regular file (NotAFile), a file that cannot be opened or read, a name that is
+// not valid in the system's encoding (Failed), and a file whose lines give no point although some
+// are neither blank nor comments (Refused) all leave it as it was. A file of comments and blank
+// lines only loads as an empty set, so that a saved empty set reads back.
 [[nodiscard]] FileResult LoadPointsFile(const std::filesystem::path& path, PointSet& set);
 
 // Writes the set to a points file, replacing any existing file; a failed write leaves an

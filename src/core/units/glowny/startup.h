@@ -4,6 +4,7 @@
 
 #include <cstdint>
 #include <filesystem>
+#include <vector>
 
 #include "core/units/glowny/pointsfile.h"
 #include "core/units/glowny/shapes.h"
@@ -21,10 +22,9 @@ namespace kestro {
 // of its last attempt stay).
 [[nodiscard]] bool StartUp(KestroState& state, TrainingHost& host, int32_t shapeId = ShapeWave);
 
-// "Open Points...": loads the file into the point set. A path that is not an existing file
-// changes nothing. Otherwise the histories are emptied, the set is filled (left empty when
-// reading fails), the epoch down rate is recomputed for the new count, the status refreshed and
-// the points drawn.
+// "Open Points...": loads the file into the point set. A load that is not Done (no such file, a
+// failure, a refused file) changes nothing. Otherwise the histories are emptied, the set is
+// filled, the epoch down rate is recomputed for the new count and the view refreshed.
 [[nodiscard]] FileResult OpenPointsFile(KestroState& state, TrainingHost& host,
                                         const std::filesystem::path& path);
 
@@ -32,8 +32,26 @@ namespace kestro {
 // choice in the state.
 void ChangeStructure(KestroState& state, int32_t index);
 
-// The refresh after a change of the point set: epoch down rate, UpdateStatus(0, 0) and, unless
-// a run is in progress and redrawAlways is false, the points-only picture.
+// What one undo step of the point set keeps: the points (by count, so a small set takes little
+// room), the verify set and the shape, which a generation changes with them.
+struct PointsSnapshot {
+    std::vector<SamplePoint> points;
+    VerifySet verifySet;
+    ShapeState shapeState;
+};
+
+// The state's points, verify set and shape.
+PointsSnapshot TakePointsSnapshot(const KestroState& state);
+// Exchanges the state's points, verify set and shape with the snapshot's; the caller then
+// refreshes as after any change of the points. A run in progress fits its order to the new
+// count at its next epoch.
+void SwapPoints(KestroState& state, PointsSnapshot& snapshot);
+// Whether the snapshot holds the state's points, verify set and shape, bit for bit.
+bool SamePoints(const KestroState& state, const PointsSnapshot& snapshot);
+
+// The refresh after a change of the point set: the epoch down rate, then outside a run
+// RefreshAfterNetworkChange; within a run UpdateStatus(0, 0) and, with redrawAlways, the
+// points-only picture.
 void RefreshAfterPointsChange(KestroState& state, TrainingHost& host, bool redrawAlways);
 
 }  // namespace kestro

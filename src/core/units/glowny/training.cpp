@@ -186,8 +186,41 @@ void ResetNetwork(KestroState& state, TrainingHost& host) {
     ResetHistories(state.histories);
     RandomizeWeights(0.1f, 0.5f);
     host.ClearViews();
+    if (!state.learning) {
+        RefreshAfterNetworkChange(state, host);
+        return;
+    }
     host.RefreshStatus(0, 0);
     host.DrawSignalView(RasterMode::None, 1, true);
+}
+
+float MeasureClassificationError(const KestroState& state) {
+    const int32_t n = state.pointSet.count;
+    if (n == 0)
+        return 0;
+    std::vector<float> x(static_cast<size_t>(n)), y(static_cast<size_t>(n));
+    std::vector<int32_t> winners(static_cast<size_t>(n));
+    for (int32_t p = 0; p < n; ++p) {
+        x[static_cast<size_t>(p)] = state.pointSet.points[p].x;
+        y[static_cast<size_t>(p)] = state.pointSet.points[p].y;
+    }
+    PointBatch batch;
+    batch.x = x.data();
+    batch.y = y.data();
+    batch.count = n;
+    batch.winners = winners.data();
+    EvaluateBatch(batch);
+    int32_t wrong = 0;
+    for (int32_t p = 0; p < n; ++p)
+        if (winners[static_cast<size_t>(p)] != state.pointSet.points[p].classIndex)
+            ++wrong;
+    return static_cast<float>(static_cast<double>(wrong) / static_cast<double>(n));
+}
+
+void RefreshAfterNetworkChange(KestroState& state, TrainingHost& host) {
+    state.classificationError = MeasureClassificationError(state);
+    host.RefreshStatus(0, 0);
+    host.DrawSignalView(state.rasterMode, 1, state.showPoints);
 }
 
 namespace {

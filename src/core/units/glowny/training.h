@@ -58,9 +58,19 @@ void Learn(KestroState& state, TrainingHost& host);
 // actionStopExecute: the run in progress ends after its current epoch.
 void RequestStop(KestroState& state);
 
-// actionResetExecute: counters and error to 0, ni from its scroll bar, histories emptied, new
-// random weights (biases +-0.1, weights +-0.5), views blackened, status refreshed.
+// actionResetExecute: counters to 0, ni from its scroll bar, histories emptied, new random
+// weights (biases +-0.1, weights +-0.5), views blackened, status refreshed. Within a run the
+// error is 0 and the points are drawn alone; otherwise RefreshAfterNetworkChange follows.
 void ResetNetwork(KestroState& state, TrainingHost& host);
+
+// The current network's classification error on the current points (0 without points): one
+// batch evaluation, which leaves the points' correct flags and the histories alone.
+float MeasureClassificationError(const KestroState& state);
+
+// The refresh after a change of the network or of the points while no run is going: the
+// classification error measured anew, the status, and the signal view in its mode at full
+// resolution, so that both describe the current network on the current points.
+void RefreshAfterNetworkChange(KestroState& state, TrainingHost& host);
 
 // Whether the learn mode ends the run, given the error of the latest checkpoint and the epochs
 // of this run: 14 never, 13 at 0%, 12 at 1%, 11 at 3% (compared in double), -N after N epochs
