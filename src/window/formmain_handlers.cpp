@@ -7,6 +7,7 @@
 #include <QCloseEvent>
 #include <QComboBox>
 #include <QFileDialog>
+#include <QFileInfo>
 #include <QLabel>
 #include <QLocale>
 #include <QMenu>
@@ -577,11 +578,14 @@ void TFormMain::actionLoadPointsExecute() {
     } else {
         QFileDialog dialog(this, QStringLiteral("Open"), openFileName_, PointsFilter);
         dialog.setAcceptMode(QFileDialog::AcceptOpen);
-        dialog.setFileMode(QFileDialog::ExistingFile);
-        dialog.setDefaultSuffix(QStringLiteral("points"));
+        dialog.setFileMode(QFileDialog::AnyFile);
         if (dialog.exec() == QDialog::Accepted && !dialog.selectedFiles().isEmpty())
             fileName = dialog.selectedFiles().front();
     }
+    // The default extension: a name typed without one that names no file means name.points.
+    if (!fileName.isEmpty() && !QFileInfo::exists(fileName) &&
+        QFileInfo(fileName).suffix().isEmpty())
+        fileName += QStringLiteral(".points");
     if (!fileName.isEmpty())
         LoadPoints(fileName);
 }
