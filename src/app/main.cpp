@@ -6,6 +6,7 @@
 #include <exception>
 #include <memory>
 
+#include "app/crash.h"
 #include "core/units/info.h"
 #include "views/qtext.h"
 #include "window/about.h"
@@ -41,6 +42,9 @@ int main(int argc, char* argv[]) {
     // An exception that escapes where no event handler stands (a noexcept function, a
     // destructor during unwinding) still reaches the error report.
     kestro::InstallTerminateHandler();
+    // The error report says where the exception was raised and who called: this program carries
+    // the throw hook that notes it.
+    kestro::SetExceptionFactsSource(&kestro::CaptureExceptionFacts);
     kestro::TApplication application(argc, argv);
     QApplication::setApplicationName(kestro::QText(kestro::ProductName));
     QApplication::setWindowIcon(kestro::ApplicationIcon());

@@ -1,12 +1,14 @@
 // kestro-train: the headless trainer. Sets up the state as the main window's start-up does, then
-// runs Learn runs through the same training code, and prints JSON Lines on stdout. A bad option
-// or value gives one line on stderr and exit status 2, with nothing on stdout.
+// runs Learn runs through the same training code, and prints JSON Lines on stdout. The options
+// are one table, which also gives the --help text. A bad option or value gives one line on stderr
+// and exit status 2, with nothing on stdout.
 #include <charconv>
 #include <chrono>
 #include <cmath>
 #include <cstdint>
 #include <cstdio>
 #include <exception>
+#include <iterator>
 #include <memory>
 #include <optional>
 #include <string>
@@ -49,33 +51,48 @@ struct TrainOptions {
     bool help = false;
 };
 
-constexpr std::string_view Usage =
-    "usage: kestro-train [options]\n"
-    "  --seed N  --shape ID  --amount N  --arrangement N  --equal  --min-dist D\n"
-    "  --min-dist-inside  --points FILE  --structure TEXT  --order N  --ni P  --ni-min P\n"
-    "  --down P  --alpha P  --no-momentum  --no-auto-decrease  --premphase  --no-verify\n"
-    "  --mode M  --continue  --runs K  --max-epochs E  --trace  --dump-points  --dump-network\n"
-    "Prints JSON Lines on stdout; see the README.\n";
+// One option as a reader of the table sees it: its name, its value (empty for a switch) and the
+// parse's first error. A reader notes a bad value and parsing goes on; only the first error noted
+// is reported, once every argument has been read.
+struct OptionArgument {
+    std::string_view name;
+    std::string_view value;
+    std::string& firstError;
 
-// A bad option or value: its one-line message.
-struct UsageError {
-    std::string message;
+    void Bad(std::string message) {
+        if (firstError.empty())
+            firstError = std::move(message);
+    }
+
+    // The value as a whole decimal integer (optional leading minus) within lo..hi; notes a bad
+    // value.
+    std::optional<int64_t> Integer(int64_t lo, int64_t hi) {
+        int64_t number = 0;
+        const auto result = std::from_chars(value.data(), value.data() + value.size(), number);
+        if (!value.empty() && result.ec == std::errc() &&
+            result.ptr == value.data() + value.size() && number >= lo && number <= hi)
+            return number;
+        Bad("bad value for " + std::string(name) + ": '" + std::string(value) +
+            "' (expected an integer " + std::to_string(lo) + ".." + std::to_string(hi) + ")");
+        return std::nullopt;
+    }
+
+    // Stores the value in target when Integer accepts it.
+    template <typename T>
+    void StoreInteger(T& target, int64_t lo, int64_t hi) {
+        if (const std::optional<int64_t> number = Integer(lo, hi))
+            target = static_cast<T>(*number);
+    }
+    template <typename T>
+    void StoreInteger(std::optional<T>& target, int64_t lo, int64_t hi) {
+        if (const std::optional<int64_t> number = Integer(lo, hi))
+            target = static_cast<T>(*number);
+    }
 };
 
-// A whole decimal integer (optional leading minus) within lo..hi.
-int64_t ParseInteger(std::string_view option, std::string_view text, int64_t lo, int64_t hi) {
-    int64_t value = 0;
-    const auto result = std::from_chars(text.data(), text.data() + text.size(), value);
-    if (text.empty() || result.ec != std::errc() || result.ptr != text.data() + text.size() ||
-        value < lo || value > hi)
-        throw UsageError{"bad value for " + std::string(option) + ": '" + std::string(text) +
-                         "' (expected an integer " + std::to_string(lo) + ".." +
-                         std::to_string(hi) + ")"};
-    return value;
-}
-
 // The minimal distance as the dialog's scroll bar gives it: a whole number of thousandths.
-int32_t ParseMinDistancePosition(std::string_view text) {
+void ReadMinDistance(TrainOptions& o, OptionArgument& arg) {
+    const std::string_view text = arg.value;
     double value = 0;
     const auto result =
         std::from_chars(text.data(), text.data() + text.size(), value, std::chars_format::fixed);
@@ -83,112 +100,166 @@ int32_t ParseMinDistancePosition(std::string_view text) {
     const double position = std::nearbyint(thousandths);
     if (text.empty() || result.ec != std::errc() || result.ptr != text.data() + text.size() ||
         !(std::fabs(thousandths - position) < 1e-6) || position < MinDistancePositionMin ||
-        position > MinDistancePositionMax)
-        throw UsageError{"bad value for --min-dist: '" + std::string(text) +
-                         "' (expected 0.001..0.2 in steps of 0.001)"};
-    return static_cast<int32_t>(position);
+        position > MinDistancePositionMax) {
+        arg.Bad("bad value for --min-dist: '" + std::string(text) +
+                "' (expected 0.001..0.2 in steps of 0.001)");
+        return;
+    }
+    o.generate.minDistBetween = true;
+    o.generate.minDistance = MinDistanceFromPosition(static_cast<int32_t>(position));
 }
 
-TrainOptions ParseOptions(const std::vector<std::string_view>& args) {
-    TrainOptions o;
-    for (size_t a = 0; a < args.size(); ++a) {
-        std::string_view option = args[a];
-        std::optional<std::string_view> inlineValue;
-        if (const size_t eq = option.find('='); option.starts_with("--") && eq != option.npos) {
-            inlineValue = option.substr(eq + 1);
-            option = option.substr(0, eq);
+void ReadStructure(TrainOptions& o, OptionArgument& arg) {
+    const int index = FindStructure(arg.value);
+    if (index < 0)
+        arg.Bad("bad value for --structure: '" + std::string(arg.value) +
+                "' (not one of the 47 structures, e.g. 2:10:2)");
+    else
+        o.structure = index;
+}
+
+void ReadMode(TrainOptions& o, OptionArgument& arg) {
+    const std::optional<int64_t> tag = arg.Integer(INT32_MIN, INT32_MAX);
+    if (!tag)
+        return;
+    if (!FindLearnModeItem(static_cast<int32_t>(*tag)))
+        arg.Bad("bad value for --mode: '" + std::string(arg.value) +
+                "' (expected 14, 13, 12, 11, -1, -10, -50, -100, -250, -500, -1000, -5000 or "
+                "-10000)");
+    else
+        o.mode = static_cast<int32_t>(*tag);
+}
+
+// One command-line option: its name, the name of its value in the usage (empty for a switch,
+// which takes none), what it sets, and whether the usage lists it.
+struct OptionEntry {
+    std::string_view name;
+    std::string_view valueName;
+    void (*read)(TrainOptions& options, OptionArgument& argument);
+    bool listed = true;
+};
+
+using Arg = OptionArgument&;
+
+// Every option, in the order of the usage text.
+constexpr OptionEntry Options[] = {
+    {"--seed", "N", [](TrainOptions& o, Arg a) { a.StoreInteger(o.seed, 0, UINT32_MAX); }},
+    {"--shape", "ID",
+     [](TrainOptions& o, Arg a) { a.StoreInteger(o.shape, INT32_MIN, INT32_MAX); }},
+    {"--amount", "N",
+     [](TrainOptions& o, Arg a) { a.StoreInteger(o.generate.amount, 1, MaxPoints); }},
+    {"--arrangement", "N",
+     [](TrainOptions& o, Arg a) { a.StoreInteger(o.generate.arrangement, 0, 3); }},
+    {"--equal", "", [](TrainOptions& o, Arg) { o.generate.equal = true; }},
+    {"--min-dist", "D", &ReadMinDistance},
+    {"--min-dist-inside", "", [](TrainOptions& o, Arg) { o.generate.minDistInside = true; }},
+    {"--points", "FILE",
+     [](TrainOptions& o, Arg a) {
+         if (a.value.empty())
+             a.Bad("bad value for --points: empty file name");
+         else
+             o.points = std::string(a.value);
+     }},
+    {"--structure", "TEXT", &ReadStructure},
+    {"--order", "N", [](TrainOptions& o, Arg a) { a.StoreInteger(o.order, 0, 4); }},
+    {"--ni", "P",
+     [](TrainOptions& o, Arg a) {
+         a.StoreInteger(o.ni, ScrollBarNiInfo.min, ScrollBarNiInfo.max);
+     }},
+    {"--ni-min", "P",
+     [](TrainOptions& o, Arg a) {
+         a.StoreInteger(o.niMin, ScrollBarNiMinInfo.min, ScrollBarNiMinInfo.max);
+     }},
+    {"--down", "P",
+     [](TrainOptions& o, Arg a) {
+         a.StoreInteger(o.down, ScrollBarDownInfo.min, ScrollBarDownInfo.max);
+     }},
+    {"--alpha", "P",
+     [](TrainOptions& o, Arg a) {
+         a.StoreInteger(o.alpha, ScrollBarAlphaInfo.min, ScrollBarAlphaInfo.max);
+     }},
+    {"--no-momentum", "", [](TrainOptions& o, Arg) { o.noMomentum = true; }},
+    {"--no-auto-decrease", "", [](TrainOptions& o, Arg) { o.noAutoDecrease = true; }},
+    {"--premphase", "", [](TrainOptions& o, Arg) { o.premphase = true; }},
+    {"--no-verify", "", [](TrainOptions& o, Arg) { o.noVerify = true; }},
+    {"--mode", "M", &ReadMode},
+    {"--continue", "", [](TrainOptions& o, Arg) { o.continueRuns = true; }},
+    {"--runs", "K", [](TrainOptions& o, Arg a) { a.StoreInteger(o.runs, 1, INT32_MAX); }},
+    {"--max-epochs", "E",
+     [](TrainOptions& o, Arg a) { a.StoreInteger(o.maxEpochs, 1, INT64_MAX); }},
+    {"--trace", "", [](TrainOptions& o, Arg) { o.trace = true; }},
+    {"--dump-points", "", [](TrainOptions& o, Arg) { o.dumpPoints = true; }},
+    {"--dump-network", "", [](TrainOptions& o, Arg) { o.dumpNetwork = true; }},
+    // Prints the usage text, which lists the options that shape the run.
+    {"--help", "", [](TrainOptions& o, Arg) { o.help = true; }, false},
+};
+static_assert(std::size(Options) == 26);
+
+// The usage text: the listed options, with their values, wrapped at UsageWidth columns.
+std::string UsageText() {
+    constexpr size_t UsageWidth = 88;
+    std::string text = "usage: kestro-train [options]\n";
+    std::string line;
+    for (const OptionEntry& entry : Options) {
+        if (!entry.listed)
+            continue;
+        std::string item(entry.name);
+        if (!entry.valueName.empty())
+            item += " " + std::string(entry.valueName);
+        if (!line.empty() && line.size() + 2 + item.size() > UsageWidth) {
+            text += line + "\n";
+            line.clear();
         }
-        const std::string name(option);
-        auto value = [&]() -> std::string_view {
-            if (inlineValue)
-                return *inlineValue;
-            if (a + 1 >= args.size())
-                throw UsageError{"missing value for " + name};
-            return args[++a];
-        };
-        auto flag = [&]() {
-            if (inlineValue)
-                throw UsageError{"option " + name + " takes no value"};
-            return true;
-        };
-        if (option == "--seed") {
-            o.seed = static_cast<uint32_t>(ParseInteger(option, value(), 0, UINT32_MAX));
-        } else if (option == "--shape") {
-            o.shape = static_cast<int32_t>(ParseInteger(option, value(), INT32_MIN, INT32_MAX));
-        } else if (option == "--amount") {
-            o.generate.amount = static_cast<int32_t>(ParseInteger(option, value(), 1, MaxPoints));
-        } else if (option == "--arrangement") {
-            o.generate.arrangement = static_cast<int32_t>(ParseInteger(option, value(), 0, 3));
-        } else if (option == "--equal") {
-            o.generate.equal = flag();
-        } else if (option == "--min-dist") {
-            o.generate.minDistBetween = true;
-            o.generate.minDistance = MinDistanceFromPosition(ParseMinDistancePosition(value()));
-        } else if (option == "--min-dist-inside") {
-            o.generate.minDistInside = flag();
-        } else if (option == "--points") {
-            const std::string_view path = value();
-            if (path.empty())
-                throw UsageError{"bad value for --points: empty file name"};
-            o.points = std::string(path);
-        } else if (option == "--structure") {
-            const std::string_view text = value();
-            const int index = FindStructure(text);
-            if (index < 0)
-                throw UsageError{"bad value for --structure: '" + std::string(text) +
-                                 "' (not one of the 47 structures, e.g. 2:10:2)"};
-            o.structure = index;
-        } else if (option == "--order") {
-            o.order = static_cast<int32_t>(ParseInteger(option, value(), 0, 4));
-        } else if (option == "--ni") {
-            o.ni = static_cast<int32_t>(
-                ParseInteger(option, value(), ScrollBarNiInfo.min, ScrollBarNiInfo.max));
-        } else if (option == "--ni-min") {
-            o.niMin = static_cast<int32_t>(
-                ParseInteger(option, value(), ScrollBarNiMinInfo.min, ScrollBarNiMinInfo.max));
-        } else if (option == "--down") {
-            o.down = static_cast<int32_t>(
-                ParseInteger(option, value(), ScrollBarDownInfo.min, ScrollBarDownInfo.max));
-        } else if (option == "--alpha") {
-            o.alpha = static_cast<int32_t>(
-                ParseInteger(option, value(), ScrollBarAlphaInfo.min, ScrollBarAlphaInfo.max));
-        } else if (option == "--no-momentum") {
-            o.noMomentum = flag();
-        } else if (option == "--no-auto-decrease") {
-            o.noAutoDecrease = flag();
-        } else if (option == "--premphase") {
-            o.premphase = flag();
-        } else if (option == "--no-verify") {
-            o.noVerify = flag();
-        } else if (option == "--mode") {
-            const std::string_view text = value();
-            const int64_t tag = ParseInteger(option, text, INT32_MIN, INT32_MAX);
-            if (!FindLearnModeItem(static_cast<int32_t>(tag)))
-                throw UsageError{"bad value for --mode: '" + std::string(text) +
-                                 "' (expected 14, 13, 12, 11, -1, -10, -50, -100, -250, -500, "
-                                 "-1000, -5000 or -10000)"};
-            o.mode = static_cast<int32_t>(tag);
-        } else if (option == "--continue") {
-            o.continueRuns = flag();
-        } else if (option == "--runs") {
-            o.runs = ParseInteger(option, value(), 1, INT32_MAX);
-        } else if (option == "--max-epochs") {
-            o.maxEpochs = ParseInteger(option, value(), 1, INT64_MAX);
-        } else if (option == "--trace") {
-            o.trace = flag();
-        } else if (option == "--dump-points") {
-            o.dumpPoints = flag();
-        } else if (option == "--dump-network") {
-            o.dumpNetwork = flag();
-        } else if (option == "--help") {
-            o.help = flag();
-        } else if (option.starts_with("-")) {
-            throw UsageError{"unknown option " + name};
-        } else {
-            throw UsageError{"unexpected argument '" + name + "'"};
-        }
+        line += "  " + item;
     }
-    return o;
+    return text + line + "\nPrints JSON Lines on stdout; see the README.\n";
+}
+
+const OptionEntry* FindOption(std::string_view name) {
+    for (const OptionEntry& entry : Options)
+        if (entry.name == name)
+            return &entry;
+    return nullptr;
+}
+
+// The options of the command line, and the first bad option or value (empty when none).
+struct ParsedOptions {
+    TrainOptions options;
+    std::string error;
+};
+
+// Reads every argument; an error is noted and the rest is still read (a value that follows an
+// option is taken as its value, whatever it looks like), so that nothing ends half-way.
+ParsedOptions ParseOptions(const std::vector<std::string_view>& args) {
+    ParsedOptions parsed;
+    for (size_t a = 0; a < args.size(); ++a) {
+        std::string_view name = args[a];
+        std::optional<std::string_view> inlineValue;
+        if (const size_t eq = name.find('='); name.starts_with("--") && eq != name.npos) {
+            inlineValue = name.substr(eq + 1);
+            name = name.substr(0, eq);
+        }
+        OptionArgument argument{name, {}, parsed.error};
+        const OptionEntry* entry = FindOption(name);
+        if (!entry) {
+            argument.Bad(name.starts_with("-") ? "unknown option " + std::string(name)
+                                               : "unexpected argument '" + std::string(name) + "'");
+            continue;
+        }
+        if (entry->valueName.empty() && inlineValue) {
+            argument.Bad("option " + std::string(name) + " takes no value");
+            continue;
+        }
+        if (!entry->valueName.empty()) {
+            if (!inlineValue && a + 1 >= args.size()) {
+                argument.Bad("missing value for " + std::string(name));
+                continue;
+            }
+            argument.value = inlineValue ? *inlineValue : args[++a];
+        }
+        entry->read(parsed.options, argument);
+    }
+    return parsed;
 }
 
 // --- JSON Lines output ---
@@ -331,42 +402,41 @@ void WriteNeurons(Output& out) {
     }
 }
 
-int Train(const TrainOptions& options) {
-    auto state = std::make_unique<KestroState>();
-    state->generateOptions = options.generate;
-    Output out;
-    TrainerHost host(*state, out, options);
-
-    // The window seeds the shared generator from the clock when it is created.
+// Seeds the shared generator as the window does when it is created: with the seed given, else
+// from the clock. Returns the seed.
+uint32_t SeedGenerator(const TrainOptions& options) {
     if (options.seed)
         SetRandomSeed(*options.seed);
     else
         RandomizeFromClock();
-    const uint32_t seed = RandomSeed();
+    return RandomSeed();
+}
 
-    if (!StartUp(*state, host, options.shape))
+// The window's start-up, then the points file and the structure as the user would choose them.
+// False, with the message written, when the points file cannot be read.
+bool SetUp(KestroState& state, TrainingHost& host, const TrainOptions& options) {
+    if (!StartUp(state, host, options.shape))
         std::fprintf(stderr, "%s: warning: the generation could not place every point\n",
                      ProgramName.data());
-
     if (options.points) {
-        const FileResult loaded = OpenPointsFile(*state, host, *options.points);
+        const FileResult loaded = OpenPointsFile(state, host, *options.points);
         if (loaded.status != FileStatus::Done) {
             const std::string why =
                 loaded.status == FileStatus::NotAFile ? "no such file" : loaded.message;
             std::fprintf(stderr, "%s: bad value for --points: '%s' (%s)\n", ProgramName.data(),
                          options.points->c_str(), why.c_str());
-            return 2;
+            return false;
         }
     }
-    int structure = DefaultStructureIndex;
-    if (options.structure) {
-        structure = *options.structure;
-        ComboStructureChange(structure);
-    }
+    if (options.structure)
+        ComboStructureChange(*options.structure);
+    return true;
+}
 
-    // The learning controls, as the user would set them: scroll bars, check boxes, order, mode.
-    LearnControls& controls = state->controls;
-    LearnParameters& params = state->learnParameters;
+// The learning controls, as the user would set them: scroll bars, check boxes, order, mode.
+void ApplyLearningControls(KestroState& state, const TrainOptions& options) {
+    LearnControls& controls = state.controls;
+    LearnParameters& params = state.learnParameters;
     if (options.ni) {
         controls.niPosition = *options.ni;
         ScrollBarNiChange(params, controls.niPosition);
@@ -374,7 +444,7 @@ int Train(const TrainOptions& options) {
     if (options.down) {
         controls.downPosition = *options.down;
         ScrollBarDownChange(params, controls.downPosition);
-        UpdateEpochDownRate(params, state->pointSet.count);
+        UpdateEpochDownRate(params, state.pointSet.count);
     }
     if (options.niMin) {
         controls.niMinPosition = *options.niMin;
@@ -397,11 +467,14 @@ int Train(const TrainOptions& options) {
     if (options.order)
         controls.orderIndex = *options.order;
     if (options.mode)
-        state->learnMode = *options.mode;
+        state.learnMode = *options.mode;
     if (options.continueRuns)
         controls.resetAtBeginning = false;
+}
 
-    const ClassCounts counts = CountClasses(state->pointSet);
+void WriteStart(Output& out, const KestroState& state, const TrainOptions& options, uint32_t seed) {
+    const ClassCounts counts = CountClasses(state.pointSet);
+    const int structure = options.structure.value_or(DefaultStructureIndex);
     out.Text("{\"event\":\"start\",\"seed\":").Int(seed);
     out.Text(",\"shape\":").Int(options.shape);
     out.Text(",\"points\":").Int(counts.total);
@@ -409,30 +482,46 @@ int Train(const TrainOptions& options) {
     out.Text(",\"class2\":").Int(counts.class2);
     out.Text(",\"structure\":").String(StructureTexts[structure]).Text("}");
     out.EndLine();
+}
+
+// Run number `run` of Learn, and its "end" line.
+void RunLearn(KestroState& state, TrainerHost& host, Output& out, int64_t run) {
+    host.BeginRun(run);
+    const auto began = std::chrono::steady_clock::now();
+    Learn(state, host);
+    const auto elapsed = std::chrono::steady_clock::now() - began;
+    const double seconds = std::chrono::duration<double>(elapsed).count();
+    const int64_t presentations = host.RunPresentations();
+    const int64_t perSecond =
+        seconds > 0 ? std::llround(static_cast<double>(presentations) / seconds) : 0;
+    out.Text("{\"event\":\"end\",\"run\":").Int(run);
+    out.Text(",\"epochs\":").Int(state.epochCount);
+    out.Text(",\"run_epochs\":").Int(host.RunEpochs());
+    out.Text(",\"presentations\":").Int(state.presentationCount);
+    out.Text(",\"error\":").Float(state.classificationError);
+    out.Text(",\"ni\":").Float(state.learnParameters.ni);
+    out.Text(",\"ms\":")
+        .Int(std::chrono::duration_cast<std::chrono::milliseconds>(elapsed).count());
+    out.Text(",\"per_s\":").Int(perSecond).Text("}");
+    out.EndLine();
+}
+
+// The whole job; the exit status (2 when the points file cannot be read).
+int Train(const TrainOptions& options) {
+    auto state = std::make_unique<KestroState>();
+    state->generateOptions = options.generate;
+    Output out;
+    TrainerHost host(*state, out, options);
+    const uint32_t seed = SeedGenerator(options);
+    if (!SetUp(*state, host, options))
+        return 2;
+    ApplyLearningControls(*state, options);
+    WriteStart(out, *state, options, seed);
     if (options.dumpPoints)
         for (int32_t i = 0; i < state->pointSet.count; ++i)
             WritePoint(out, i, state->pointSet.points[i]);
-
-    for (int64_t run = 1; run <= options.runs; ++run) {
-        host.BeginRun(run);
-        const auto began = std::chrono::steady_clock::now();
-        Learn(*state, host);
-        const auto elapsed = std::chrono::steady_clock::now() - began;
-        const double seconds = std::chrono::duration<double>(elapsed).count();
-        const int64_t presentations = host.RunPresentations();
-        const int64_t perSecond =
-            seconds > 0 ? std::llround(static_cast<double>(presentations) / seconds) : 0;
-        out.Text("{\"event\":\"end\",\"run\":").Int(run);
-        out.Text(",\"epochs\":").Int(state->epochCount);
-        out.Text(",\"run_epochs\":").Int(host.RunEpochs());
-        out.Text(",\"presentations\":").Int(state->presentationCount);
-        out.Text(",\"error\":").Float(state->classificationError);
-        out.Text(",\"ni\":").Float(params.ni);
-        out.Text(",\"ms\":")
-            .Int(std::chrono::duration_cast<std::chrono::milliseconds>(elapsed).count());
-        out.Text(",\"per_s\":").Int(perSecond).Text("}");
-        out.EndLine();
-    }
+    for (int64_t run = 1; run <= options.runs; ++run)
+        RunLearn(*state, host, out, run);
     if (options.dumpNetwork)
         WriteNeurons(out);
     return 0;
@@ -443,20 +532,18 @@ int Train(const TrainOptions& options) {
 
 int main(int argc, char** argv) {
     using namespace kestro;
-    std::vector<std::string_view> args(argv + 1, argv + argc);
-    TrainOptions options;
-    try {
-        options = ParseOptions(args);
-    } catch (const UsageError& e) {
-        std::fprintf(stderr, "%s: %s\n", ProgramName.data(), e.message.c_str());
+    const ParsedOptions parsed = ParseOptions(std::vector<std::string_view>(argv + 1, argv + argc));
+    if (!parsed.error.empty()) {
+        std::fprintf(stderr, "%s: %s\n", ProgramName.data(), parsed.error.c_str());
         return 2;
     }
-    if (options.help) {
-        std::fwrite(Usage.data(), 1, Usage.size(), stdout);
+    if (parsed.options.help) {
+        const std::string usage = UsageText();
+        std::fwrite(usage.data(), 1, usage.size(), stdout);
         return 0;
     }
     try {
-        return Train(options);
+        return Train(parsed.options);
     } catch (const std::exception& e) {
         std::fflush(stdout);
         std::fprintf(stderr, "%s: error: %s\n", ProgramName.data(), e.what());

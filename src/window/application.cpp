@@ -13,7 +13,7 @@ ApplicationExceptionHandler ExceptionHandler;
 
 // Ends the program at once after an exception that could not be reported.
 [[noreturn]] void EndUnreported(std::exception_ptr exception) {
-    const ExceptionFacts facts = DescribeException(exception);
+    const ExceptionFacts facts = NameException(exception);
     std::fprintf(stderr, "kestro: unhandled exception %s: %s\n", facts.className.c_str(),
                  facts.message.c_str());
     std::fflush(nullptr);

@@ -63,7 +63,20 @@ void EndProgram() {
     std::_Exit(TDialogException::ExitCodeAfterReport);
 }
 
+// Without the program's throw hook nothing tells where an exception was raised or who called.
+ExceptionFacts NameOnly(std::exception_ptr exception, int) {
+    return NameException(exception);
+}
+
+ExceptionFactsSource FactsSource = &NameOnly;
+
 }  // namespace
+
+ExceptionFactsSource SetExceptionFactsSource(ExceptionFactsSource source) {
+    const ExceptionFactsSource previous = FactsSource;
+    FactsSource = source ? source : &NameOnly;
+    return previous;
+}
 
 TReplyView::TReplyView(QWidget* parent) : QTextBrowser(parent) {
     setOpenLinks(false);
@@ -84,7 +97,16 @@ TDialogException::TDialogException(QWidget* parent)
                    Qt::WindowCloseButtonHint);
     setFixedSize(452, 406);
     setFont(PixelFont(QStringLiteral("Arial Unicode MS"), 13));
+    CreateHeader();
+    CreatePages();
+    CreateFooter();
+    CreateSelectAll();
+    ConnectControls();
+    FormCreate();
+}
 
+// The title, the logo and the line under the title.
+void TDialogException::CreateHeader() {
     labelTitle =
         NewLabel(this, "labelTitle", QText(ProductName) + QStringLiteral(" causes Error"), 8, 10);
     labelTitle->setFont(PixelFont(QStringLiteral("Tahoma"), 16, true));
@@ -96,13 +118,24 @@ TDialogException::TDialogException(QWidget* parent)
 
     labelSending = NewLabel(this, "labelSending", QString(), 8, 36);
     labelSending->resize(300, 18);
+}
 
+// The middle: three pages without tabs, one shown at a time.
+void TDialogException::CreatePages() {
     PageControl = new QStackedWidget(this);
     PageControl->setObjectName(QStringLiteral("PageControl"));
     PageControl->setGeometry(8, 58, 436, 300);
     PageControl->setFocusPolicy(Qt::NoFocus);
+    CreatePleaseSendPage();
+    CreateAfterSendPage();
+    CreateNotePage();
+    PageControl->addWidget(tsPleaseSend);
+    PageControl->addWidget(tsAfterSend);
+    PageControl->addWidget(tsNote);
+}
 
-    // Page tsPleaseSend: where to, what for, the comment and the e-mail address.
+// Page tsPleaseSend: where to, what for, the comment and the e-mail address.
+void TDialogException::CreatePleaseSendPage() {
     tsPleaseSend = new QWidget(PageControl);
     tsPleaseSend->setObjectName(QStringLiteral("tsPleaseSend"));
     labelPleaseSend = NewLabel(tsPleaseSend, "labelPleaseSend",
@@ -136,15 +169,19 @@ TDialogException::TDialogException(QWidget* parent)
     btnSee->setObjectName(QStringLiteral("btnSee"));
     btnSee->setGeometry(4, 253, 153, 25);
     btnSee->setAutoDefault(false);
+}
 
-    // Page tsAfterSend: the server's answer.
+// Page tsAfterSend: the server's answer.
+void TDialogException::CreateAfterSendPage() {
     tsAfterSend = new QWidget(PageControl);
     tsAfterSend->setObjectName(QStringLiteral("tsAfterSend"));
     WebBrowser = new TReplyView(tsAfterSend);
     WebBrowser->setObjectName(QStringLiteral("WebBrowser"));
     WebBrowser->setGeometry(0, 0, 436, 300);
+}
 
-    // Page tsNote: what will be sent.
+// Page tsNote: what will be sent.
+void TDialogException::CreateNotePage() {
     tsNote = new QWidget(PageControl);
     tsNote->setObjectName(QStringLiteral("tsNote"));
     memoNote = new QPlainTextEdit(tsNote);
@@ -158,11 +195,10 @@ TDialogException::TDialogException(QWidget* parent)
     btnNoteBack->setObjectName(QStringLiteral("btnNoteBack"));
     btnNoteBack->setGeometry(0, 272, 90, 25);
     btnNoteBack->setAutoDefault(false);
+}
 
-    PageControl->addWidget(tsPleaseSend);
-    PageControl->addWidget(tsAfterSend);
-    PageControl->addWidget(tsNote);
-
+// The bottom line: the plea and the two buttons.
+void TDialogException::CreateFooter() {
     labelHelpImprove = NewLabel(this, "labelHelpImprove",
                                 QStringLiteral("You can help to fix it. Send a report."), 8, 376);
     labelHelpImprove->setFont(PixelFont(QStringLiteral("Arial Unicode MS"), 12));
@@ -175,8 +211,10 @@ TDialogException::TDialogException(QWidget* parent)
     btnCancel->setObjectName(QStringLiteral("btnCancel"));
     btnCancel->setGeometry(452 - 8 - 90, 406 - 10 - 25, 90, 25);
     btnCancel->setAutoDefault(false);
+}
 
-    // The edit fields' standard Select All.
+// The edit fields' standard Select All.
+void TDialogException::CreateSelectAll() {
     auto* selectAll = new QAction(QStringLiteral("Select &All"), this);
     selectAll->setObjectName(QStringLiteral("EditSelectAll"));
     selectAll->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_A));
@@ -189,7 +227,9 @@ TDialogException::TDialogException(QWidget* parent)
         else if (auto* memo = qobject_cast<QPlainTextEdit*>(focus))
             memo->selectAll();
     });
+}
 
+void TDialogException::ConnectControls() {
     network = new QNetworkAccessManager(this);
     connect(btnSee, &QPushButton::clicked, this, &TDialogException::btnSeeClick);
     connect(btnNoteBack, &QPushButton::clicked, this, &TDialogException::btnNoteBackClick);
@@ -197,7 +237,6 @@ TDialogException::TDialogException(QWidget* parent)
     connect(btnCancel, &QPushButton::clicked, this, &QDialog::reject);
     connect(labelWww, &TClickLabel::clicked, this, &TDialogException::labelWwwClick);
     connect(memoComment, &QPlainTextEdit::textChanged, this, &TDialogException::LimitComment);
-    FormCreate();
 }
 
 TDialogException::~TDialogException() {
@@ -239,10 +278,9 @@ __attribute__((noinline)) void TDialogException::HandleApplicationException(
     if (handling)
         return;
     handling = true;
-    // Class name, message and where it was raised; there is no platform exception record, so
-    // code, flags and the second address stay 0.
-    ExceptionFacts facts = DescribeException(exception);
-    facts.callStack = FormatCallStack(CollectCallStack(1));
+    // Class name, message, where it was raised and the callers from this handler's caller on;
+    // there is no platform exception record, so code, flags and the second address stay 0.
+    const ExceptionFacts facts = FactsSource(exception, 1);
     ShowReport(BuildReport(facts, LocalInfo()));
     handling = false;
     terminateHook();

@@ -34,6 +34,16 @@ class TReplyView : public QTextBrowser {
     QVariant loadResource(int type, const QUrl& name) override;
 };
 
+// Gathers the facts of an exception in flight for the report; with skip 0 the call stack begins
+// with the return address into the function that called it.
+using ExceptionFactsSource = ExceptionFacts (*)(std::exception_ptr exception, int skip);
+
+// Sets where every report window takes the facts of an exception from; returns the source set
+// before, and a null source restores the default. The default names the exception only (class
+// and message; no address, no call stack): those come from the program's throw hook, which the
+// program sets here, so that the window library does not pull the hook into every program.
+ExceptionFactsSource SetExceptionFactsSource(ExceptionFactsSource source);
+
 // The error report window. Its creation installs HandleApplicationException as the
 // application's exception handler.
 class TDialogException : public QDialog {
@@ -71,6 +81,16 @@ class TDialogException : public QDialog {
     void showEvent(QShowEvent* event) override;
 
   private:
+    // The controls, top to bottom, in the order of the focus chain.
+    void CreateHeader();
+    void CreatePages();
+    void CreatePleaseSendPage();
+    void CreateAfterSendPage();
+    void CreateNotePage();
+    void CreateFooter();
+    void CreateSelectAll();
+    void ConnectControls();
+
     void FormCreate();
     void FormShow();
     void btnSeeClick();

@@ -19,6 +19,7 @@
 #include <functional>
 #include <stdexcept>
 
+#include "app/crash.h"
 #include "core/units/info.h"
 #include "core/units/report.h"
 #include "core/units/uu.h"
@@ -541,6 +542,8 @@ class DialogExceptionTest : public QObject {
 };
 
 int main(int argc, char** argv) {
+    // As the program does: the report says where an exception was raised and who called.
+    SetExceptionFactsSource(&CaptureExceptionFacts);
     TApplication application(argc, argv);
     DialogExceptionTest test;
     return QTest::qExec(&test, argc, argv);

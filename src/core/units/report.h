@@ -1,5 +1,6 @@
 // The error report: the facts of an unhandled exception, the readable report and the query
-// that submits it, and the chain of callers.
+// that submits it. Pure text building: the facts that only the running program can give (where
+// an exception was raised, the chain of callers) are gathered by the program's throw hook.
 #pragma once
 
 #include <cstdint>
@@ -19,7 +20,7 @@ struct ExceptionFacts {
     uint32_t code = 0;
     uint32_t flags = 0;
     uint32_t secondAddress = 0;
-    // Where the exception was raised, as a code offset (see CodeOffset).
+    // Where the exception was raised, as a code offset into the program or a library.
     uint32_t address = 0;
     std::string callStack;
 };
@@ -53,23 +54,13 @@ std::string EncodeQueryValue(std::string_view text);
 // both separate folders); any other message unchanged.
 std::string CleanAssertionMessage(std::string_view className, std::string_view message);
 
-// A code address as a 32-bit offset that means something after the program ends: for code of
-// the program itself, the offset from the program's load address (give it to addr2line -e
-// kestro); for code in a shared library, the offset within that library with the top bit set;
-// 0xFFFFFFFF when the address lies in no loaded file.
-uint32_t CodeOffset(const void* address);
-
-// The chain of callers: up to 11 return addresses as code offsets, each minus 1 so that it
-// points into its call instruction. With skip 0 the list begins with the return address into the
-// function that called this one; each further skipped frame moves it one caller up.
-CallStack CollectCallStack(int skip);
-
 // The entries as 8-digit upper-case hexadecimal numbers separated by ", ", up to the first 0.
 std::string FormatCallStack(const CallStack& stack);
 
-// Class name, message and raising address of an exception in flight (code, flags, second
-// address and call stack are left 0 and empty).
-ExceptionFacts DescribeException(std::exception_ptr exception);
+// Class name and message of an exception in flight; the other facts are left 0 and empty. When
+// given, thrownObject receives the address of the thrown object if it is of a standard or the
+// program's exception class, else null.
+ExceptionFacts NameException(std::exception_ptr exception, const void** thrownObject = nullptr);
 
 // Raises the test error of the main window: class "EWin32Error", message "Test Error".
 [[noreturn]] void RaiseTestError();
