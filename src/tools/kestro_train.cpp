@@ -421,8 +421,10 @@ bool SetUp(KestroState& state, TrainingHost& host, const TrainOptions& options) 
     if (options.points) {
         const FileResult loaded = OpenPointsFile(state, host, *options.points);
         if (loaded.status != FileStatus::Done) {
-            const std::string why =
-                loaded.status == FileStatus::NotAFile ? "no such file" : loaded.message;
+            const std::string why = loaded.status == FileStatus::NotAFile ? "no such file"
+                                    : loaded.status == FileStatus::Refused
+                                        ? "no points could be read from it"
+                                        : loaded.message;
             std::fprintf(stderr, "%s: bad value for --points: '%s' (%s)\n", ProgramName.data(),
                          options.points->c_str(), why.c_str());
             return false;

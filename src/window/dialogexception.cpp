@@ -294,9 +294,14 @@ int TDialogException::ShowReport(const ErrorReport& report) {
 }
 
 void TDialogException::showEvent(QShowEvent* event) {
-    CentreOnScreen(this);
+    // Once per opening: a restore from minimised shows the window again, spontaneously, and
+    // must not beep again or return to the first page.
+    const bool opening = !event->spontaneous();
+    if (opening)
+        CentreOnScreen(this);
     QDialog::showEvent(event);
-    FormShow();
+    if (opening)
+        FormShow();
 }
 
 void TDialogException::FormShow() {

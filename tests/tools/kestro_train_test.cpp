@@ -176,6 +176,7 @@ TEST(KestroTrain, BadOptionsGiveExitStatusTwoAndOneLine) {
         {"--equal=1"},
         {"extra"},
         {"--points", "/nonexistent/x.points"},
+        {"--points", "/bin/ls"},  // a file that gives no point is refused
     };
     for (const std::vector<std::string>& args : bad) {
         const Result r = Train(args);

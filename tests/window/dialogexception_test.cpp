@@ -8,6 +8,7 @@
 #include <QPlainTextEdit>
 #include <QPushButton>
 #include <QRegularExpression>
+#include <QSpontaneKeyEvent>
 #include <QStackedWidget>
 #include <QTcpServer>
 #include <QTcpSocket>
@@ -509,6 +510,22 @@ class DialogExceptionTest : public QObject {
         QCOMPARE(page, QStringLiteral("tsPleaseSend"));
         QCOMPARE(sending, QStringLiteral("We are sorry for the inconvenience."));
         QCOMPARE(caption, QStringLiteral("&Send"));
+    }
+
+    // A restore from minimised (a spontaneous show) keeps the page the user is on.
+    void aRestoreKeepsThePage() {
+        TDialogException dialog;
+        QString page;
+        WhileOpen(dialog, [&] {
+            QTest::mouseClick(Child<QPushButton>(&dialog, "btnSee"), Qt::LeftButton);
+            QShowEvent restored;
+            QSpontaneKeyEvent::setSpontaneous(&restored);
+            qApp->notify(&dialog, &restored);  // notify keeps the spontaneous mark
+            page = PageName(dialog);
+            dialog.reject();
+        });
+        dialog.ShowReport(ExampleReport());
+        QVERIFY(page != QStringLiteral("tsPleaseSend"));
     }
 
     void theCompanyLinkOpensTheHomePageAndTheWindowStays() {
