@@ -504,7 +504,8 @@ void RunLearn(KestroState& state, TrainerHost& host, Output& out, int64_t run) {
     out.Text(",\"ni\":").Float(state.learnParameters.ni);
     out.Text(",\"ms\":")
         .Int(std::chrono::duration_cast<std::chrono::milliseconds>(elapsed).count());
-    out.Text(",\"per_s\":").Int(perSecond).Text("}");
+    out.Text(",\"per_s\":").Int(perSecond);
+    out.Text(",\"saturated\":").Text(state.saturated ? "true" : "false").Text("}");
     out.EndLine();
 }
 

@@ -6,6 +6,7 @@
 #include <vector>
 
 #include "core/units/errors.h"
+#include "core/units/glowny/netcopy.h"
 #include "core/units/nnet.h"
 #include "core/units/random.h"
 
@@ -531,4 +532,38 @@ TEST_F(Engine, BatchEvaluationIsBitIdenticalToPointByPoint) {
 }
 
 }  // namespace
+
+// The copy of the network computes every neuron's output as the engine does, bit for bit, for
+// every kind of structure, one point at a time and over many points at once.
+TEST(NetworkCopy, NeuronOutputsMatchTheEngine) {
+    for (const char* structure : {"2:2", "2:10:2", "2:5:4:3:2", "2:100:2"}) {
+        BuildNetwork(structure);
+        RandomizeWeights(1.0f, 3.0f);
+        const NetworkCopy copy = CopyNetwork();
+        const int32_t total = LayerSize(-1);
+        std::vector<float> xs, ys;
+        for (int p = 0; p < 1500; ++p) {
+            xs.push_back(RandomUniform(-1, 1));
+            ys.push_back(RandomUniform(-1, 1));
+        }
+        std::vector<float> outputs(static_cast<size_t>(total));
+        std::vector<std::vector<float>> many(static_cast<size_t>(total),
+                                             std::vector<float>(xs.size()));
+        for (int32_t i = 0; i < total; ++i)
+            NeuronOutputs(copy, i, xs.data(), ys.data(), static_cast<int32_t>(xs.size()),
+                          many[static_cast<size_t>(i)].data());
+        for (size_t p = 0; p < xs.size(); ++p) {
+            float top = 0;
+            Evaluate(xs[p], ys[p], top);
+            ForwardCopy(copy, xs[p], ys[p], copy.layerCount - 1, outputs.data());
+            for (int32_t i = 0; i < total; ++i) {
+                ASSERT_EQ(Bits(outputs[static_cast<size_t>(i)]), Bits(NeuronOutput(i)))
+                    << structure << " neuron " << i;
+                ASSERT_EQ(Bits(many[static_cast<size_t>(i)][p]), Bits(NeuronOutput(i)))
+                    << structure << " neuron " << i;
+            }
+        }
+    }
+}
+
 }  // namespace kestro

@@ -755,6 +755,39 @@ TEST_F(Training, OpeningAPointsFileRecomputesTheEpochDownRate) {
     EXPECT_EQ(host.log, expected);
 }
 
+// --- saturation ---
+
+// A run is saturated when its error has not fallen for 1000 epochs and every wrong point's
+// deltas have vanished; a still error alone (here ni is 0 and the outputs are +-0.987) is not.
+TEST_F(Training, SaturationNeedsAStillErrorAndVanishedDeltas) {
+    std::vector<SamplePoint> points = Points(3, 0);
+    for (const SamplePoint& p : Points(3, 1))
+        points.push_back(p);
+    auto state = MakeState(points);
+    FreezeAnsweringZero(*state);
+    FakeHost host(*state);
+    state->learnMode = -static_cast<int32_t>(SaturationEpochs + 1);
+    Learn(*state, host);
+    EXPECT_FALSE(state->saturated);
+    EXPECT_EQ(MakeStatusTexts(*state, 0, 0, ".").hint, "");
+
+    // Outputs +1 and -1 to the last bit: the three class-2 points cannot be corrected.
+    SetNeuronBias(2, 100);
+    SetNeuronBias(3, -100);
+    EXPECT_TRUE(WrongPointsSaturated(state->pointSet));
+    state->learnMode = -static_cast<int32_t>(SaturationEpochs - 1);
+    Learn(*state, host);  // too short a run to tell
+    EXPECT_FALSE(state->saturated);
+    // (Checkpoints now come every second epoch: a few epochs more reach the 1000.)
+    state->learnMode = -static_cast<int32_t>(SaturationEpochs + 3);
+    Learn(*state, host);
+    EXPECT_TRUE(state->saturated);
+    EXPECT_EQ(MakeStatusTexts(*state, 0, 0, ".").hint,
+              "Saturated: no further learning. Reset Network (F5) or lower ni.");
+    ResetNetwork(*state, host);
+    EXPECT_FALSE(state->saturated);
+}
+
 // --- golden run ---
 
 // FNV-1a over 64 bits.

@@ -35,6 +35,11 @@ struct KestroState {
     // Permutation of the point indices 0 to orderCount - 1 for the Swapping Permutation order.
     int32_t orderArray[MaxPoints] = {};
     int32_t orderCount = 0;
+    // Saturation: the lowest error of this run so far and its epoch, and whether the run has
+    // stalled (see SaturationEpochs in training.h).
+    float bestError = 2;
+    int64_t bestErrorEpoch = 0;
+    bool saturated = false;
 
     // --- learning parameters and controls ---
     LearnParameters learnParameters;

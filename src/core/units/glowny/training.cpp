@@ -6,6 +6,7 @@
 #include <vector>
 
 #include "core/units/errors.h"
+#include "core/units/glowny/netcopy.h"
 #include "core/units/nnet.h"
 #include "core/units/random.h"
 #include "core/units/uu.h"
@@ -95,6 +96,18 @@ int32_t ChoosePoint(const KestroState& state, int32_t order, int32_t i, int32_t 
     }
 }
 
+// The saturation test after a checkpoint has measured the error.
+void UpdateSaturation(KestroState& state) {
+    if (state.classificationError < state.bestError) {
+        state.bestError = state.classificationError;
+        state.bestErrorEpoch = state.epochCount;
+        state.saturated = false;
+        return;
+    }
+    state.saturated = state.epochCount - state.bestErrorEpoch >= SaturationEpochs &&
+                      WrongPointsSaturated(state.pointSet);
+}
+
 // Evaluates every point and (with Verify) every verify point at once, updates their correct
 // flags and appends the values step times to each history, in the order ni, error, mean squared
 // error, verify error.
@@ -127,6 +140,7 @@ CheckpointValues RunCheckpoint(KestroState& state, CheckpointScratch& scratch) {
                                                 static_cast<double>(VerifySetSize));
     }
     values.ni = state.learnParameters.ni;
+    UpdateSaturation(state);
 
     // step copies keep every series at one value per epoch
     ErrorHistory* series = state.histories.series;
@@ -183,6 +197,7 @@ void ResetNetwork(KestroState& state, TrainingHost& host) {
     state.presentationCount = 0;
     state.lastStatusCount = 0;
     state.epochCount = 0;
+    state.saturated = false;
     ResetHistories(state.histories);
     RandomizeWeights(0.1f, 0.5f);
     host.ClearViews();
@@ -192,6 +207,31 @@ void ResetNetwork(KestroState& state, TrainingHost& host) {
     }
     host.RefreshStatus(0, 0);
     host.DrawSignalView(RasterMode::None, 1, true);
+}
+
+bool WrongPointsSaturated(const PointSet& set) {
+    const NetworkCopy network = CopyNetwork();
+    if (network.layerCount == 0)
+        return false;
+    const LayerInfo& out = network.layers[network.layerCount - 1];
+    std::vector<float> outputs(static_cast<size_t>(network.Total()));
+    bool anyWrong = false;
+    for (int32_t p = 0; p < set.count; ++p) {
+        const SamplePoint& point = set.points[p];
+        if (point.correct)
+            continue;
+        anyWrong = true;
+        ForwardCopy(network, point.x, point.y, network.layerCount - 1, outputs.data());
+        for (int32_t k = out.first; k <= out.last; ++k) {
+            // delta = (1 - o^2) (t - o) / 2, as OutputError sets it
+            const double t = k - out.first == point.classIndex ? 1.0 : -1.0;
+            const double o = outputs[static_cast<size_t>(k)];
+            const auto delta = static_cast<float>((1.0 - o * o) * (t - o) / 2.0);
+            if (std::fabs(static_cast<double>(delta)) >= SaturationDelta)
+                return false;
+        }
+    }
+    return anyWrong;
 }
 
 float MeasureClassificationError(const KestroState& state) {
@@ -256,6 +296,9 @@ void StartRun(KestroState& state, TrainingHost& host, Run& run) {
     state.orderCount = state.pointSet.count;
     run.startEpoch = state.epochCount;
     run.startCount = state.presentationCount;
+    state.bestError = 2;
+    state.bestErrorEpoch = state.epochCount;
+    state.saturated = false;
     state.lastStatusCount = run.startCount;
 }
 
@@ -399,6 +442,8 @@ StatusTexts MakeStatusTexts(const KestroState& state, int64_t totalMs, int64_t i
     texts.age = std::to_string(state.presentationCount / 1000) + " K (" +
                 std::to_string(state.epochCount) + " Epochs)";
     texts.counts = CountClasses(state.pointSet);
+    if (state.saturated)
+        texts.hint = "Saturated: no further learning. Reset Network (F5) or lower ni.";
     return texts;
 }
 

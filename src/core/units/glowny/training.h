@@ -12,6 +12,18 @@
 
 namespace kestro {
 
+// A run is saturated when its classification error has not fallen for SaturationEpochs epochs
+// and, at the latest checkpoint, every point answered wrongly has all its output deltas below
+// SaturationDelta in magnitude: its outputs sit within a hair of +-1, the gradient that would
+// correct it has vanished, and in practice the run stays where it is.
+constexpr int64_t SaturationEpochs = 1000;
+constexpr double SaturationDelta = 1e-6;
+
+// Whether every point of the set answered wrongly (its correct flag clear) has all its output
+// deltas (1 - o^2)(t - o) / 2 below SaturationDelta in magnitude for the engine's network.
+// False when no point is answered wrongly.
+bool WrongPointsSaturated(const PointSet& set);
+
 // The values one checkpoint measured and appended to the histories.
 struct CheckpointValues {
     int64_t epoch = 0;              // epochCount at the checkpoint
@@ -88,6 +100,7 @@ struct StatusTexts {
     std::string error;   // labelErr: "1.50% (3)"
     std::string age;     // labelAge: "45 K (300 Epochs)"
     ClassCounts counts;  // panelColorS, panelColor1, panelColor2
+    std::string hint;    // what to do about a saturated run, or empty
 };
 
 // UpdateStatus(totalMs, intervalMs) as texts. decimalSeparator is the user's locale's, used
