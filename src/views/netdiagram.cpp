@@ -1,7 +1,10 @@
 #include "views/netdiagram.h"
 
 #include <QGuiApplication>
+#include <QPainter>
 #include <QPalette>
+#include <algorithm>
+#include <cmath>
 
 #include "core/units/errors.h"
 #include "core/units/uu.h"
@@ -104,7 +107,109 @@ std::vector<TextPlacement> NetworkDiagramTexts(const NetworkSummary& network, in
     return texts;
 }
 
-void DrawNetworkDiagram(const NetworkSummary& network, const DiagramColors& colors, QImage& image) {
+int DiscRadius(int layerSize) {
+    // Rows DiagramRow(j, n) lie 200 / n apart; discs of 9 fit up to 11 neurons.
+    if (layerSize <= 11)
+        return 9;
+    // Half the spacing less one: neighbours stay apart and the last disc ends above row 200
+    // (a radius of 0 is a single pixel).
+    return std::max(0, NeuronBand / (2 * layerSize) - 1);
+}
+
+namespace {
+
+// The first neuron index of every layer of the summary.
+void FirstNeurons(const NetworkSummary& network, int32_t first[MaxLayers]) {
+    int32_t next = 0;
+    for (int i = 0; i < network.layerCount; ++i) {
+        first[i] = next;
+        next += network.layerSizes[i];
+    }
+}
+
+// Connections in their weight's colour: the stronger the weight (relative to the largest of the
+// network), the wider and more opaque the line.
+void DrawWeightedConnections(const NetworkSummary& network, const NetworkCopy& copy,
+                             const int column[MaxLayers], QImage& image) {
+    float largest = 0;
+    for (float w : copy.weight)
+        largest = std::max(largest, std::fabs(w));
+    if (largest <= 0)
+        return;
+    int32_t first[MaxLayers] = {};
+    FirstNeurons(network, first);
+    QPainter painter(&image);
+    painter.setRenderHint(QPainter::Antialiasing);
+    for (int i = 1; i < network.layerCount && i < copy.layerCount; ++i)
+        for (int j = 0; j < network.layerSizes[i]; ++j) {
+            const int32_t neuron = first[i] + j;
+            const float* w = copy.Incoming(neuron);
+            const int y = DiagramRow(j, network.layerSizes[i]);
+            const int sources = network.layerSizes[i - 1];
+            for (int k = 0; k < sources; ++k) {
+                // entry k of the list comes from the previous layer's neuron sources - 1 - k
+                const int py = DiagramRow(sources - 1 - k, sources);
+                const double strength = std::fabs(w[k]) / largest;
+                QColor color =
+                    QColor::fromRgba(w[k] >= 0 ? PositiveWeightColor : NegativeWeightColor);
+                color.setAlphaF(0.25 + 0.75 * strength);
+                painter.setPen(QPen(color, 0.5 + 3.0 * strength));
+                painter.drawLine(QPointF(column[i - 1], py), QPointF(column[i], y));
+            }
+        }
+}
+
+// Distance from (x, y) to the segment a-b.
+double SegmentDistance(double x, double y, double ax, double ay, double bx, double by) {
+    const double dx = bx - ax, dy = by - ay;
+    const double length2 = dx * dx + dy * dy;
+    double t = length2 > 0 ? ((x - ax) * dx + (y - ay) * dy) / length2 : 0;
+    t = std::clamp(t, 0.0, 1.0);
+    const double cx = ax + t * dx - x, cy = ay + t * dy - y;
+    return std::sqrt(cx * cx + cy * cy);
+}
+
+}  // namespace
+
+DiagramHit HitTestDiagram(const NetworkSummary& network, int width, int x, int y) {
+    DiagramHit hit;
+    int32_t first[MaxLayers] = {};
+    FirstNeurons(network, first);
+    // Discs first: they lie over the ends of the connections.
+    for (int i = 0; i < network.layerCount; ++i) {
+        const int cx = DiagramColumn(i, network.layerCount, width);
+        const int r = DiscRadius(network.layerSizes[i]);
+        for (int j = 0; j < network.layerSizes[i]; ++j) {
+            const int cy = DiagramRow(j, network.layerSizes[i]);
+            if ((x - cx) * (x - cx) + (y - cy) * (y - cy) <= (r + 1) * (r + 1)) {
+                hit.neuron = first[i] + j;
+                return hit;
+            }
+        }
+    }
+    double nearest = 3.0;  // a connection is hit within 3 pixels
+    for (int i = 1; i < network.layerCount; ++i) {
+        const int cx = DiagramColumn(i, network.layerCount, width);
+        const int px = DiagramColumn(i - 1, network.layerCount, width);
+        const int sources = network.layerSizes[i - 1];
+        for (int j = 0; j < network.layerSizes[i]; ++j) {
+            const int cy = DiagramRow(j, network.layerSizes[i]);
+            for (int k = 0; k < sources; ++k) {
+                const int py = DiagramRow(sources - 1 - k, sources);
+                const double d = SegmentDistance(x, y, cx, cy, px, py);
+                if (d < nearest) {
+                    nearest = d;
+                    hit.neuron = first[i] + j;
+                    hit.incoming = k;
+                }
+            }
+        }
+    }
+    return hit;
+}
+
+void DrawNetworkDiagram(const NetworkSummary& network, const DiagramColors& colors, QImage& image,
+                        const DiagramOptions& options) {
     const int width = image.width(), height = image.height();
     if (width <= 0 || height <= 0)
         return;
@@ -140,7 +245,7 @@ void DrawNetworkDiagram(const NetworkSummary& network, const DiagramColors& colo
                 position = 0;
                 StippledLine(image, width - 6, y + 5, width - 1, y, pattern, 0.2, position);
             }
-            if (i > 0) {
+            if (i > 0 && !(options.weightColors && options.network != nullptr)) {
                 // Connections from every neuron of the previous layer; the pattern runs from 0
                 // to 2 over the line: transparent at both neurons, opaque black in the middle.
                 const int px = column[i - 1];
@@ -165,11 +270,16 @@ void DrawNetworkDiagram(const NetworkSummary& network, const DiagramColors& colo
         }
     }
 
-    for (int i = 0; i < layers; ++i)
+    if (options.weightColors && options.network != nullptr)
+        DrawWeightedConnections(network, *options.network, column, image);
+
+    for (int i = 0; i < layers; ++i) {
+        const int r = DiscRadius(network.layerSizes[i]);
         for (int j = 0; j < network.layerSizes[i]; ++j) {
             const int x = column[i], y = DiagramRow(j, network.layerSizes[i]);
-            canvas.Ellipse(x - 9, y - 9, x + 10, y + 10, OpaqueBlack, 0xFFFFFFFF);
+            canvas.Ellipse(x - r, y - r, x + r + 1, y + r + 1, OpaqueBlack, 0xFFFFFFFF);
         }
+    }
 }
 
 }  // namespace kestro

@@ -7,6 +7,7 @@
 #include <cstdint>
 #include <vector>
 
+#include "core/units/glowny/netcopy.h"
 #include "core/units/nnet.h"
 #include "views/canvas.h"
 
@@ -52,8 +53,34 @@ static_assert(sizeof BiasStatsRows / sizeof BiasStatsRows[0] == 4);
 // on the layer's column (left edge = column - width div 2).
 std::vector<TextPlacement> NetworkDiagramTexts(const NetworkSummary& network, int width);
 
+// What the diagram shows beside the network's shape; off by default.
+struct DiagramOptions {
+    // Connections coloured by the sign of their weights and drawn stronger for larger ones
+    // (needs network).
+    bool weightColors = false;
+    const NetworkCopy* network = nullptr;
+};
+
+// The colours of positive and negative weights.
+constexpr uint32_t PositiveWeightColor = 0xFFD04010;
+constexpr uint32_t NegativeWeightColor = 0xFF1060D0;
+
+// The radius of a layer's neuron discs: 9, or less for a layer so large that discs of 9 would
+// merge into a bar and reach into the statistics below the neuron band.
+int DiscRadius(int layerSize);
+
 // Full redraw of the diagram: background, texts, input and output lines with arrowheads,
-// connections fading in and out, and the neuron discs over the ends of all lines.
-void DrawNetworkDiagram(const NetworkSummary& network, const DiagramColors& colors, QImage& image);
+// connections fading in and out (or, with weight colours, in their weight's colour), and the
+// neuron discs over the ends of all lines.
+void DrawNetworkDiagram(const NetworkSummary& network, const DiagramColors& colors, QImage& image,
+                        const DiagramOptions& options = {});
+
+// What lies under a point of the diagram: a neuron, a connection (neuron and the entry of its
+// incoming list), or nothing.
+struct DiagramHit {
+    int32_t neuron = -1;
+    int32_t incoming = -1;  // -1: the neuron itself
+};
+DiagramHit HitTestDiagram(const NetworkSummary& network, int width, int x, int y);
 
 }  // namespace kestro

@@ -7,11 +7,15 @@
 #include "core/units/errors.h"
 #include "core/units/uu.h"
 #include "views/blend.h"
+#include "views/neuronview.h"
 #include "views/stipple.h"
 
 namespace kestro {
 
 namespace {
+
+// The first layer's boundaries: white, to stand out on every raster colour.
+constexpr uint32_t BoundaryColor = 0xFFFFFFFF;
 
 // Points evaluated per call of the evaluator: large enough to amortise the call, small enough
 // for the buffers to stay in the cache.
@@ -155,8 +159,14 @@ bool DrawSignalView(const SignalViewInput& input, QImage& image) {
     // A raster sets every pixel, so the black background is needed only without one.
     if (input.raster == RasterMode::None)
         canvas.FillRect(0, 0, width, height, OpaqueBlack);
-    else
+    else if (input.raster == RasterMode::Neuron) {
+        KESTRO_ASSERT(input.network != nullptr);
+        DrawNeuronRaster(*input.network, input.neuron, input.cellSize, image);
+    } else
         DrawRaster(input.raster, input.cellSize, input.evaluate, image);
+    if (input.firstLayerLines && input.network != nullptr &&
+        (input.raster == RasterMode::Answer || input.raster == RasterMode::Areas))
+        DrawFirstLayerBoundaries(*input.network, BoundaryColor, image);
 
     if (input.showAxes) {
         StipplePattern pattern;

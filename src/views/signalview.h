@@ -8,6 +8,7 @@
 #include <cstdint>
 #include <optional>
 
+#include "core/units/glowny/netcopy.h"
 #include "core/units/glowny/points.h"
 #include "core/units/glowny/viewmode.h"
 #include "core/units/nnet.h"
@@ -74,6 +75,12 @@ struct SignalViewInput {
     // Presentations since the last reset; rings stay black while it is 0 or less.
     int32_t presentationCount = 0;
     RasterEvaluator evaluate = &EvaluateBatch;
+    // The network's parameters, for the neuron view and the first layer's boundaries.
+    const NetworkCopy* network = nullptr;
+    // RasterMode::Neuron: the neuron whose output is shown.
+    int32_t neuron = -1;
+    // The boundaries of the first hidden layer's neurons over the answer and areas rasters.
+    bool firstLayerLines = false;
 };
 
 // Full redraw: black, the raster of cellSize x cellSize cells (one evaluation per cell at its

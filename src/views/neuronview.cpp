@@ -1,0 +1,117 @@
+#include "views/neuronview.h"
+
+#include <algorithm>
+#include <cmath>
+#include <cstring>
+#include <limits>
+#include <string>
+#include <vector>
+
+#include "core/units/errors.h"
+#include "core/units/glowny/plane.h"
+#include "views/canvas.h"
+#include "views/signalview.h"
+
+namespace kestro {
+
+uint32_t NeuronOutputColor(float v) {
+    if (v > 0)
+        return ShadeColor(RasterColors[0], v);
+    if (v < 0)
+        return ShadeColor(RasterColors[1], -v);
+    return OpaqueBlack;
+}
+
+void DrawNeuronRaster(const NetworkCopy& network, int32_t neuron, int cellSize, QImage& image) {
+    const int width = image.width(), height = image.height();
+    if (width <= 0 || height <= 0)
+        return;
+    KESTRO_ASSERT(image.format() == QImage::Format_ARGB32);
+    KESTRO_ASSERT(cellSize >= 1);
+    if (neuron < 0 || neuron >= network.Total()) {
+        image.fill(OpaqueBlack);
+        return;
+    }
+    const PlaneMapping plane{width, height};
+    const int columns = (width + cellSize - 1) / cellSize;
+    std::vector<float> xs(static_cast<size_t>(columns)), ys(static_cast<size_t>(columns));
+    std::vector<float> values(static_cast<size_t>(columns));
+    for (int c = 0; c < columns; ++c)
+        xs[static_cast<size_t>(c)] = plane.SampleX(c * cellSize);
+    for (int top = 0; top < height; top += cellSize) {
+        const float y = plane.SampleY(top);
+        for (float& v : ys)
+            v = y;
+        NeuronOutputs(network, neuron, xs.data(), ys.data(), columns, values.data());
+        auto* line = reinterpret_cast<uint32_t*>(image.scanLine(top));
+        for (int c = 0; c < columns; ++c) {
+            const uint32_t color = NeuronOutputColor(values[static_cast<size_t>(c)]);
+            const int left = c * cellSize, right = std::min(left + cellSize, width);
+            for (int px = left; px < right; ++px)
+                line[px] = color;
+        }
+        const int bottom = std::min(top + cellSize, height);
+        for (int py = top + 1; py < bottom; ++py)
+            std::memcpy(image.scanLine(py), line, sizeof(uint32_t) * static_cast<size_t>(width));
+    }
+}
+
+QImage NeuronPicture(const NetworkCopy& network, int32_t neuron, int size) {
+    QImage image(size, size, QImage::Format_ARGB32);
+    DrawNeuronRaster(network, neuron, 1, image);
+    return image;
+}
+
+void DrawFirstLayerBoundaries(const NetworkCopy& network, uint32_t argb, QImage& image) {
+    const int width = image.width(), height = image.height();
+    if (width <= 1 || height <= 1 || network.layerCount < 2)
+        return;
+    const PlaneMapping plane{width, height};
+    // The input neurons' outputs along the columns and rows, as the engine computes them.
+    std::vector<float> fx(static_cast<size_t>(width)), fy(static_cast<size_t>(height));
+    for (int px = 0; px < width; ++px)
+        fx[static_cast<size_t>(px)] = Activation(plane.SampleX(px));
+    for (int py = 0; py < height; ++py)
+        fy[static_cast<size_t>(py)] = Activation(plane.SampleY(py));
+    const LayerInfo& layer = network.layers[1];
+    Canvas canvas(image);
+    std::vector<uint8_t> above(static_cast<size_t>(width)), row(static_cast<size_t>(width));
+    for (int32_t i = layer.first; i <= layer.last; ++i) {
+        // The incoming list runs from the highest source: y's weight first, then x's.
+        const float* w = network.Incoming(i);
+        const float bias = network.bias[static_cast<size_t>(i)];
+        const auto positive = [&](int px, int py) {
+            const float s = std::fmaf(w[1], fx[static_cast<size_t>(px)],
+                                      std::fmaf(w[0], fy[static_cast<size_t>(py)], bias));
+            return static_cast<uint8_t>(s >= 0);
+        };
+        int labelX = -1, labelY = -1;
+        double nearest = std::numeric_limits<double>::max();
+        for (int py = 0; py < height; ++py) {
+            for (int px = 0; px < width; ++px)
+                row[static_cast<size_t>(px)] = positive(px, py);
+            for (int px = 0; px < width; ++px) {
+                const bool edge =
+                    (px + 1 < width &&
+                     row[static_cast<size_t>(px)] != row[static_cast<size_t>(px + 1)]) ||
+                    (py > 0 && row[static_cast<size_t>(px)] != above[static_cast<size_t>(px)]);
+                if (!edge)
+                    continue;
+                canvas.SetPixel(px, py, argb);
+                const double dx = px - width / 2.0, dy = py - height / 2.0;
+                if (dx * dx + dy * dy < nearest) {
+                    nearest = dx * dx + dy * dy;
+                    labelX = px;
+                    labelY = py;
+                }
+            }
+            above.swap(row);
+        }
+        if (labelX >= 0) {
+            const std::string label = std::to_string(i - layer.first + 1);
+            canvas.TextOut(labelX + 3, labelY - 13, label, true, argb);
+        }
+    }
+}
+
+}  // namespace kestro
