@@ -39,8 +39,11 @@ enum class ActionId {
     // Added beside the original set.
     actionUndo,
     actionRedo,
+    actionDrawNeuron,
+    actionViewWeightColors,
+    actionViewFirstLayerLines,
 };
 
-inline constexpr size_t ActionCount = static_cast<size_t>(ActionId::actionRedo) + 1;
+inline constexpr size_t ActionCount = static_cast<size_t>(ActionId::actionViewFirstLayerLines) + 1;
 
 }  // namespace kestro

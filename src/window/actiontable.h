@@ -65,6 +65,9 @@ inline constexpr std::array<ActionSpec, ActionCount> ActionTable{{
     {ActionId::actionError, "actionError", "", "", "", Qt::SHIFT | Qt::CTRL | Qt::ALT | Qt::Key_Q, "", &TFormMain::actionErrorExecute},
     {ActionId::actionUndo, "actionUndo", "Points", "Undo", "", Qt::CTRL | Qt::Key_Z, "", &TFormMain::actionUndoExecute},
     {ActionId::actionRedo, "actionRedo", "Points", "Redo", "", Qt::CTRL | Qt::SHIFT | Qt::Key_Z, "", &TFormMain::actionRedoExecute},
+    {ActionId::actionDrawNeuron, "actionDrawNeuron", "View", "Points and Neuron Output", "Click a neuron in the network diagram to show its output", Qt::CTRL | Qt::Key_6, "", nullptr},
+    {ActionId::actionViewWeightColors, "actionViewWeightColors", "View", "Weight Colors", "Connections coloured by the sign of their weights", NoKey, "", &TFormMain::actionViewWeightColorsExecute},
+    {ActionId::actionViewFirstLayerLines, "actionViewFirstLayerLines", "View", "First Layer Lines", "Where each neuron of the first hidden layer changes sign", NoKey, "", &TFormMain::actionViewFirstLayerLinesExecute},
 }};
 // clang-format on
 
@@ -88,12 +91,13 @@ struct ViewModeSpec {
     RasterMode raster;
     bool showPoints;
 };
-inline constexpr std::array<ViewModeSpec, 5> ViewModes{{
+inline constexpr std::array<ViewModeSpec, 6> ViewModes{{
     {ActionId::actionDrawPoints, RasterMode::None, true},
     {ActionId::actionDrawAnswerPoints, RasterMode::Answer, true},
     {ActionId::actionDrawAreasPoints, RasterMode::Areas, true},
     {ActionId::actionDrawAnswer, RasterMode::Answer, false},
     {ActionId::actionDrawAreas, RasterMode::Areas, false},
+    {ActionId::actionDrawNeuron, RasterMode::Neuron, true},
 }};
 
 // The class-selection actions and the tag of the class panel each selects.

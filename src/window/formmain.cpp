@@ -142,6 +142,8 @@ void TFormMain::CreateActions() {
     }
     Action(ActionId::actionStop)->setEnabled(false);
     Action(ActionId::actionViewCoordinates)->setCheckable(true);
+    Action(ActionId::actionViewWeightColors)->setCheckable(true);
+    Action(ActionId::actionViewFirstLayerLines)->setCheckable(true);
 
     // Undo and Redo of the point set: enabled while there is a step, named after it.
     undoStack_ = new QUndoStack(this);
@@ -252,7 +254,11 @@ void TFormMain::CreateMenus() {
                 {actionDrawAnswerPoints},
                 {actionDrawAreasPoints},
                 {actionDrawAnswer},
-                {actionDrawAreas}});
+                {actionDrawAreas},
+                Separator,
+                {actionDrawNeuron},
+                {actionViewWeightColors},
+                {actionViewFirstLayerLines}});
 
     AddEntries(AddMenu(bar, QStringLiteral("Help"), QStringLiteral("miHelp")), *this,
                {{actionHelpF1},
@@ -371,9 +377,22 @@ QWidget* TFormMain::CreateTopPanel() {
     status->addWidget(labelAge, 2, 1);
     layout->addLayout(status);
     layout->addStretch(1);
+    auto* right = new QVBoxLayout;
+    right->setSpacing(0);
     labelTime = new QLabel(panelTop);
     labelTime->setAlignment(Qt::AlignRight | Qt::AlignVCenter);
-    layout->addWidget(labelTime);
+    right->addWidget(labelTime);
+    // What to do about a run that cannot learn any more; shown only then.
+    labelHint = new QLabel(panelTop);
+    labelHint->setObjectName(QStringLiteral("labelHint"));
+    labelHint->setAlignment(Qt::AlignRight | Qt::AlignVCenter);
+    labelHint->setWordWrap(true);
+    QPalette hintPalette = labelHint->palette();
+    hintPalette.setColor(QPalette::WindowText, QColor(192, 0, 0));
+    labelHint->setPalette(hintPalette);
+    labelHint->hide();
+    right->addWidget(labelHint);
+    layout->addLayout(right);
     imageLogo = new QLabel(panelTop);
     imageLogo->setObjectName(QStringLiteral("imageLogo"));
     imageLogo->setFixedSize(49, 53);
@@ -414,6 +433,19 @@ QWidget* TFormMain::CreateLeftPanel() {
     pbNet->setObjectName(QStringLiteral("pbNet"));
     pbNet->setFixedSize(177, 330);
     general->addWidget(pbNet);
+    connect(pbNet, &TPaintBox::mouseMoved, this, &TFormMain::pbNetMouseMove);
+    connect(pbNet, &TPaintBox::clicked, this, &TFormMain::pbNetClick);
+    connect(pbNet, &TPaintBox::left, this, [this] {
+        hoverNeuron = -1;
+        UpdateNeuronPopup();
+    });
+    // The picture of the neuron under the cursor, beside the diagram.
+    neuronPopup = new QLabel(this, Qt::ToolTip);
+    neuronPopup->setObjectName(QStringLiteral("neuronPopup"));
+    neuronPopup->setFrameStyle(QFrame::Box);
+    neuronPopup->setAlignment(Qt::AlignCenter);
+    neuronPopup->setMargin(3);
+    neuronPopup->hide();
     general->addStretch(1);
     pageControl->addTab(tsGeneral, QStringLiteral("Network"));
 

@@ -93,6 +93,8 @@ class TFormMain : public QMainWindow {
     void actionErrorExecute();
     void actionUndoExecute();
     void actionRedoExecute();
+    void actionViewWeightColorsExecute();
+    void actionViewFirstLayerLinesExecute();
 
     // Loads and saves without the dialogs; the actions call these after their dialogs.
     void LoadPoints(const QString& fileName);
@@ -136,6 +138,10 @@ class TFormMain : public QMainWindow {
     void pbSignalMouseDown(Qt::KeyboardModifiers modifiers);
     void pbSignalClick(QPoint position);
     void pbSignalMouseMove();
+    void pbNetMouseMove(QPoint position);
+    void pbNetClick(QPoint position);
+    // Shows or refreshes the picture of the neuron under the cursor over the diagram.
+    void UpdateNeuronPopup();
     void timerDrawTimer();
 
     // Writes every control from the state; signals are blocked meanwhile.
@@ -218,6 +224,12 @@ class TFormMain : public QMainWindow {
     QAction* miModeResetAtBeginning = nullptr;
     QTimer* timerDraw = nullptr;
     TGeneratePointsDlg* generateDialog = nullptr;
+    QLabel* labelHint = nullptr;
+    // The picture and value of the neuron or connection under the cursor over the diagram.
+    QLabel* neuronPopup = nullptr;
+    int32_t hoverNeuron = -1;
+    int32_t hoverIncoming = -1;
+    QPoint hoverPosition;
 };
 
 }  // namespace kestro

@@ -13,6 +13,7 @@
 #include <QMenu>
 #include <QMessageBox>
 #include <QMouseEvent>
+#include <QPainter>
 #include <QPushButton>
 #include <QScrollBar>
 #include <QSignalBlocker>
@@ -23,6 +24,7 @@
 #include <chrono>
 
 #include "core/units/errors.h"
+#include "core/units/glowny/netcopy.h"
 #include "core/units/glowny/pointsfile.h"
 #include "core/units/glowny/startup.h"
 #include "core/units/glowny/training.h"
@@ -31,6 +33,7 @@
 #include "core/units/weblinks.h"
 #include "views/errorgraph.h"
 #include "views/netdiagram.h"
+#include "views/neuronview.h"
 #include "views/qtext.h"
 #include "views/signalview.h"
 #include "window/about.h"
@@ -45,6 +48,9 @@
 namespace kestro {
 
 namespace {
+
+// The neuron picture's logical size.
+constexpr int NeuronPictureSize = 100;
 
 // The system beep.
 void Beep() {
@@ -211,6 +217,8 @@ void TFormMain::UpdateControls() {
         item->setChecked(mode.raster == state.rasterMode && mode.showPoints == state.showPoints);
     }
     Action(ActionId::actionViewCoordinates)->setChecked(state.showAxes);
+    Action(ActionId::actionViewWeightColors)->setChecked(state.showWeightColors);
+    Action(ActionId::actionViewFirstLayerLines)->setChecked(state.showFirstLayerLines);
     for (QAction* item : shapeGroup_->actions())
         item->setChecked(item->data().toInt() == state.shapeState.shapeId);
     for (size_t i = 0; i < ClassActions.size(); ++i)
@@ -362,6 +370,8 @@ void TFormMain::UpdateStatus(int64_t totalMs, int64_t intervalMs) {
     panelColorS->setText(QString::number(texts.counts.total));
     panelColor1->setText(QString::number(texts.counts.class1));
     panelColor2->setText(QString::number(texts.counts.class2));
+    labelHint->setText(QText(texts.hint));
+    labelHint->setVisible(!texts.hint.empty());
     // Labels repaint now too, so that a run shows them while it keeps the event loop busy.
     for (QWidget* label : {static_cast<QWidget*>(labelTime), static_cast<QWidget*>(labelNi),
                            static_cast<QWidget*>(labelErr), static_cast<QWidget*>(labelAge)})
@@ -376,6 +386,10 @@ void TFormMain::viewModeClick(QAction* item) {
     const ViewModeSpec& mode = ViewModes[static_cast<size_t>(item->data().toInt())];
     state_->rasterMode = mode.raster;
     state_->showPoints = mode.showPoints;
+    // The neuron view without a neuron picked shows the first output neuron.
+    if (mode.raster == RasterMode::Neuron &&
+        (state_->viewNeuron < LayerSize(0) || state_->viewNeuron >= LayerSize(-1)))
+        state_->viewNeuron = LayerCount() > 1 ? Layer(LayerCount() - 1).first : -1;
     if (!state_->learning)
         DrawSignalView(state_->rasterMode, 1, state_->showPoints);
 }
@@ -415,9 +429,106 @@ void TFormMain::DrawSignalView(RasterMode raster, int cellSize, bool showPoints)
     input.raster = raster;
     input.cellSize = cellSize;
     input.showPoints = showPoints;
+    input.firstLayerLines = state_->showFirstLayerLines;
+    input.neuron = state_->viewNeuron;
+    NetworkCopy network;
+    if (raster == RasterMode::Neuron || input.firstLayerLines) {
+        network = CopyNetwork();
+        input.network = &network;
+    }
     if (kestro::DrawSignalView(input, pbSignal->Surface()))
         timerDraw->start();
     pbSignal->RepaintNow();
+    // The neuron picture over the diagram follows the network at the frame rate.
+    if (neuronPopup->isVisible())
+        UpdateNeuronPopup();
+}
+
+void TFormMain::actionViewWeightColorsExecute() {
+    state_->showWeightColors = Action(ActionId::actionViewWeightColors)->isChecked();
+    DrawNetworkDiagram();
+}
+
+void TFormMain::actionViewFirstLayerLinesExecute() {
+    state_->showFirstLayerLines = Action(ActionId::actionViewFirstLayerLines)->isChecked();
+    if (!state_->learning)
+        DrawSignalView(state_->rasterMode, 1, state_->showPoints);
+}
+
+void TFormMain::pbNetMouseMove(QPoint position) {
+    const DiagramHit hit =
+        HitTestDiagram(CurrentNetworkSummary(), pbNet->width(), position.x(), position.y());
+    hoverNeuron = hit.neuron;
+    hoverIncoming = hit.incoming;
+    hoverPosition = position;
+    UpdateNeuronPopup();
+}
+
+void TFormMain::pbNetClick(QPoint position) {
+    const DiagramHit hit =
+        HitTestDiagram(CurrentNetworkSummary(), pbNet->width(), position.x(), position.y());
+    if (hit.neuron < LayerSize(0) || hit.incoming >= 0)
+        return;  // an input neuron, a connection or nothing
+    state_->viewNeuron = hit.neuron;
+    state_->rasterMode = RasterMode::Neuron;
+    UpdateControls();
+    if (!state_->learning)
+        DrawSignalView(state_->rasterMode, 1, state_->showPoints);
+}
+
+void TFormMain::UpdateNeuronPopup() {
+    const int32_t neuron = hoverNeuron;
+    if (neuron < 0 || neuron >= LayerSize(-1)) {
+        neuronPopup->hide();
+        return;
+    }
+    const int32_t layer = NeuronLayer(neuron);
+    const int32_t number = neuron - Layer(layer).first + 1;
+    QString text;
+    if (hoverIncoming >= 0) {
+        const int32_t source = IncomingSource(neuron, hoverIncoming);
+        text = QStringLiteral("Weight %1 of layer %2 to %3 of layer %4: %5")
+                   .arg(source - Layer(layer - 1).first + 1)
+                   .arg(layer - 1)
+                   .arg(number)
+                   .arg(layer)
+                   .arg(static_cast<double>(IncomingWeight(neuron, hoverIncoming)), 0, 'f', 4);
+    } else if (layer == 0) {
+        text = number == 1 ? QStringLiteral("Input x") : QStringLiteral("Input y");
+    } else {
+        text = QStringLiteral("%1 %2 of layer %3, bias %4")
+                   .arg(layer == LayerCount() - 1 ? QStringLiteral("Output")
+                                                  : QStringLiteral("Neuron"))
+                   .arg(number)
+                   .arg(layer)
+                   .arg(static_cast<double>(NeuronBias(neuron)), 0, 'f', 4);
+    }
+    if (layer > 0 && hoverIncoming < 0) {
+        // The neuron's output over the plane (+1 in the class-1 colour, -1 in the class-2
+        // colour) at the screen's pixel ratio, with its name and bias below.
+        const qreal ratio = devicePixelRatioF();
+        const int size = static_cast<int>(NeuronPictureSize * ratio + 0.5);
+        QImage picture = NeuronPicture(CopyNetwork(), neuron, size);
+        picture.setDevicePixelRatio(ratio);
+        const QFontMetrics metrics(font());
+        const int textHeight = metrics.height() + 2;
+        const int width = std::max(NeuronPictureSize, metrics.horizontalAdvance(text) + 4);
+        QPixmap shown(QSize(static_cast<int>(width * ratio + 0.5),
+                            static_cast<int>((NeuronPictureSize + textHeight) * ratio + 0.5)));
+        shown.setDevicePixelRatio(ratio);
+        shown.fill(palette().color(QPalette::ToolTipBase));
+        QPainter painter(&shown);
+        painter.drawImage(QPoint((width - NeuronPictureSize) / 2, 0), picture);
+        painter.setPen(palette().color(QPalette::ToolTipText));
+        painter.drawText(QRect(0, NeuronPictureSize, width, textHeight), Qt::AlignCenter, text);
+        painter.end();
+        neuronPopup->setPixmap(shown);
+    } else {
+        neuronPopup->setText(text);
+    }
+    neuronPopup->adjustSize();
+    neuronPopup->move(pbNet->mapToGlobal(QPoint(pbNet->width() + 4, hoverPosition.y() - 10)));
+    neuronPopup->show();
 }
 
 void TFormMain::DrawSamplePoints(bool cursorCheck) {
@@ -428,7 +539,15 @@ void TFormMain::DrawSamplePoints(bool cursorCheck) {
 }
 
 void TFormMain::DrawNetworkDiagram() {
-    kestro::DrawNetworkDiagram(CurrentNetworkSummary(), SystemDiagramColors(), pbNet->Surface());
+    DiagramOptions options;
+    NetworkCopy network;
+    if (state_->showWeightColors) {
+        network = CopyNetwork();
+        options.weightColors = true;
+        options.network = &network;
+    }
+    kestro::DrawNetworkDiagram(CurrentNetworkSummary(), SystemDiagramColors(), pbNet->Surface(),
+                               options);
     pbNet->RepaintNow();
 }
 

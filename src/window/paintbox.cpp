@@ -57,6 +57,11 @@ void TPaintBox::mouseDoubleClickEvent(QMouseEvent* event) {
     event->accept();
 }
 
+void TPaintBox::leaveEvent(QEvent* event) {
+    QWidget::leaveEvent(event);
+    emit left();
+}
+
 void TPaintBox::mouseMoveEvent(QMouseEvent* event) {
     emit mouseMoved(event->position().toPoint());
 }

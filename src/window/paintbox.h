@@ -26,6 +26,8 @@ class TPaintBox : public QWidget {
     // A primary-button click at this position.
     void clicked(QPoint position);
     void mouseMoved(QPoint position);
+    // The cursor has left the widget.
+    void left();
 
   protected:
     void paintEvent(QPaintEvent* event) override;
@@ -34,6 +36,7 @@ class TPaintBox : public QWidget {
     void mouseReleaseEvent(QMouseEvent* event) override;
     void mouseMoveEvent(QMouseEvent* event) override;
     void mouseDoubleClickEvent(QMouseEvent* event) override;
+    void leaveEvent(QEvent* event) override;
 
   private:
     QImage surface_;

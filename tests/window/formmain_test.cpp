@@ -23,6 +23,8 @@
 #include "core/units/glowny/startup.h"
 #include "core/units/glowny/training.h"
 #include "core/units/nnet.h"
+#include "views/netdiagram.h"
+#include "views/neuronview.h"
 #include "window/actiontable.h"
 #include "window/formmain.h"
 #include "window/generatedialog.h"
@@ -165,7 +167,7 @@ class FormMainTest : public QObject {
             QVERIFY2(spy.count() == 1, entry.name.data());
             ++checked;
         }
-        QCOMPARE(checked, 26);
+        QCOMPARE(checked, 27);
     }
 
     // The action list in its documented order with each shortcut as a stored key code: a virtual
@@ -393,6 +395,40 @@ class FormMainTest : public QObject {
         qApp->notify(form.generateDialog, &restored);
         QVERIFY(SamePoints(form.State(), shown));
         form.generateDialog->hide();
+    }
+
+    // Hovering a neuron shows its picture; clicking it shows its output over the plane, and
+    // the view actions return; the added views start off.
+    void neuronPictureAndView() {
+        TFormMain form;
+        ShowAndActivate(form);
+        QVERIFY(!form.Action(ActionId::actionViewWeightColors)->isChecked());
+        QVERIFY(!form.Action(ActionId::actionViewFirstLayerLines)->isChecked());
+        const QPoint output(DiagramColumn(2, 3, form.pbNet->width()), DiagramRow(1, 2));
+        QTest::mouseMove(form.pbNet, output);
+        QTRY_VERIFY(form.neuronPopup->isVisible());
+        QVERIFY(!form.neuronPopup->pixmap().isNull());
+        QTest::mouseClick(form.pbNet, Qt::LeftButton, {}, output);
+        QCOMPARE(form.State().rasterMode, RasterMode::Neuron);
+        QCOMPARE(form.State().viewNeuron, Layer(2).first + 1);
+        QVERIFY(form.Action(ActionId::actionDrawNeuron)->isChecked());
+        // A pixel away from the points and axes shows the engine's output of that neuron there.
+        const QImage& shown = form.pbSignal->Surface();
+        const PlaneMapping plane{shown.width(), shown.height()};
+        const QPoint at(3, shown.height() / 4);
+        float top = 0;
+        Evaluate(plane.SampleX(at.x()), plane.SampleY(at.y()), top);
+        bool nearPoint = false;
+        for (int p = 0; p < form.State().pointSet.count; ++p)
+            nearPoint |= std::abs(plane.PixelX(form.State().pointSet.points[p].x) - at.x()) < 4 &&
+                         std::abs(plane.PixelY(form.State().pointSet.points[p].y) - at.y()) < 4;
+        if (!nearPoint)
+            QCOMPARE(shown.pixel(at), NeuronOutputColor(NeuronOutput(Layer(2).first + 1)));
+        QTest::keyClick(form.pbSignal, Qt::Key_2, Qt::ControlModifier);
+        QCOMPARE(form.State().rasterMode, RasterMode::Answer);
+        form.hoverNeuron = -1;
+        form.UpdateNeuronPopup();
+        QVERIFY(!form.neuronPopup->isVisible());
     }
 
     void learnOnAnEmptySetDoesNothing() {

@@ -60,6 +60,12 @@ struct KestroState {
     bool showVerify = true;
     bool showMse = true;
     bool showNi = false;
+    // Views added beside the original ones, off by default: the neuron whose output the neuron
+    // view shows (-1: none picked yet), weight colours in the diagram, the first hidden layer's
+    // boundaries over the answer and areas.
+    int32_t viewNeuron = -1;
+    bool showWeightColors = false;
+    bool showFirstLayerLines = false;
 };
 
 }  // namespace kestro
