@@ -14,8 +14,11 @@
 #include <QLabel>
 #include <QMenuBar>
 #include <QMessageBox>
+#include <QMoveEvent>
 #include <QPushButton>
 #include <QRadioButton>
+#include <QScreen>
+#include <QScrollArea>
 #include <QScrollBar>
 #include <QSplitter>
 #include <QTabBar>
@@ -36,6 +39,8 @@
 #include "views/signalview.h"
 #include "window/actiontable.h"
 #include "window/colorpanel.h"
+#include "window/elidedlabel.h"
+#include "window/flowlayout.h"
 #include "window/generatedialog.h"
 #include "window/icons.h"
 #include "window/paintbox.h"
@@ -46,8 +51,26 @@ namespace kestro {
 
 namespace {
 
+// The outer frame's designed place and size, and its smallest size.
+constexpr QRect DesignedFrame(421, 139, 593, 643);
+constexpr QSize MinimumFrame(300, 300);
+
+// The left panel's width: the pages are laid out for it.
+constexpr int LeftPanelWidth = 185;
+
 // Steps of the point set that Undo can take back; each holds at most one set of MaxPoints.
 constexpr int UndoSteps = 100;
+
+// A page in a scroll area without a frame, scrolling only when the page does not fit.
+// A page that scrolls vertically when the window is too low for it.
+QScrollArea* Scrolling(QWidget* page) {
+    auto* area = new QScrollArea;
+    area->setFrameShape(QFrame::NoFrame);
+    area->setWidgetResizable(true);
+    area->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+    area->setWidget(page);
+    return area;
+}
 
 // A fixed-size label with the given text.
 QLabel* MakeLabel(const QString& text, QWidget* parent) {
@@ -88,8 +111,7 @@ void BindButton(QAbstractButton* button, QAction* action) {
 
 TFormMain::TFormMain(QWidget* parent, std::optional<uint32_t> seed)
     : QMainWindow(parent), state_(std::make_unique<KestroState>()) {
-    setGeometry(421, 139, 593, 643);
-    setMinimumSize(300, 300);
+    PlaceWindow(QMargins());
     QFont font(QStringLiteral("Tahoma"));
     font.setPixelSize(13);
     setFont(font);
@@ -104,6 +126,36 @@ TFormMain::TFormMain(QWidget* parent, std::optional<uint32_t> seed)
             QMessageBox::information(this, title, text);
     };
     FormCreate(seed);
+}
+
+void TFormMain::PlaceWindow(const QMargins& frame) {
+    // The designed place and size are those of the outer frame; the frame's width is left out
+    // of the inner size where the platform reports it, and the whole window stays on the screen.
+    const QSize frameSize(frame.left() + frame.right(), frame.top() + frame.bottom());
+    setMinimumSize(MinimumFrame - frameSize);
+    QRect outer = DesignedFrame;
+    if (const QScreen* screen = QGuiApplication::primaryScreen()) {
+        const QRect available = screen->availableGeometry();
+        outer.setSize(outer.size().boundedTo(available.size()));
+        outer.moveLeft(
+            std::clamp(outer.left(), available.left(), available.right() + 1 - outer.width()));
+        outer.moveTop(
+            std::clamp(outer.top(), available.top(), available.bottom() + 1 - outer.height()));
+    }
+    resize(outer.size() - frameSize);
+    move(outer.topLeft());  // a window's position is that of its frame
+}
+
+void TFormMain::moveEvent(QMoveEvent* event) {
+    QMainWindow::moveEvent(event);
+    // The first time the window manager's frame is known, the designed outer size applies.
+    const QRect frame = frameGeometry(), inner = geometry();
+    if (!framePlaced_ && frame != inner) {
+        framePlaced_ = true;
+        if (!isMaximized() && !isFullScreen())
+            PlaceWindow(QMargins(inner.left() - frame.left(), inner.top() - frame.top(),
+                                 frame.right() - inner.right(), frame.bottom() - inner.bottom()));
+    }
 }
 
 void TFormMain::FormCreate(std::optional<uint32_t> seed) {
@@ -366,9 +418,11 @@ QWidget* TFormMain::CreateTopPanel() {
     status->setVerticalSpacing(0);
     auto* errorLegend = MakeLabel(QStringLiteral("Error:"), panelTop);
     errorLegend->setToolTip(QStringLiteral("Classification Error"));
-    labelErr = new QLabel(panelTop);
-    labelNi = new QLabel(panelTop);
-    labelAge = new QLabel(panelTop);
+    // The values give way first when the window is narrow: they elide and show their whole
+    // text as their hint.
+    labelErr = new TElidedLabel(panelTop);
+    labelNi = new TElidedLabel(panelTop);
+    labelAge = new TElidedLabel(panelTop);
     status->addWidget(errorLegend, 0, 0);
     status->addWidget(labelErr, 0, 1);
     status->addWidget(MakeLabel(QStringLiteral("ni:"), panelTop), 1, 0);
@@ -379,7 +433,7 @@ QWidget* TFormMain::CreateTopPanel() {
     layout->addStretch(1);
     auto* right = new QVBoxLayout;
     right->setSpacing(0);
-    labelTime = new QLabel(panelTop);
+    labelTime = new TElidedLabel(panelTop);
     labelTime->setAlignment(Qt::AlignRight | Qt::AlignVCenter);
     right->addWidget(labelTime);
     // What to do about a run that cannot learn any more; shown only then.
@@ -406,7 +460,7 @@ QWidget* TFormMain::CreateTopPanel() {
 QWidget* TFormMain::CreateLeftPanel() {
     auto* panelLeft = new QWidget(this);
     panelLeft->setObjectName(QStringLiteral("panelLeft"));
-    panelLeft->setFixedWidth(185);
+    panelLeft->setFixedWidth(LeftPanelWidth);
     auto* layout = new QVBoxLayout(panelLeft);
     layout->setContentsMargins(0, 0, 0, 0);
     pageControl = new QTabWidget(panelLeft);
@@ -447,17 +501,31 @@ QWidget* TFormMain::CreateLeftPanel() {
     neuronPopup->setMargin(3);
     neuronPopup->hide();
     general->addStretch(1);
-    pageControl->addTab(tsGeneral, QStringLiteral("Network"));
-
-    pageControl->addTab(CreateLearnTab(), QStringLiteral("Learn"));
-    pageControl->addTab(CreateDrawTab(), QStringLiteral("Draw"));
+    // Each page scrolls when the window is too low for it; the panel widens by a scroll bar's
+    // width while the page shown needs one, so that the page keeps its full width.
+    const auto fit = [this, panelLeft] {
+        const auto* area = static_cast<QScrollArea*>(pageControl->currentWidget());
+        const QScrollBar* bar = area->verticalScrollBar();
+        panelLeft->setFixedWidth(LeftPanelWidth +
+                                 (bar->maximum() > 0 ? bar->sizeHint().width() : 0));
+    };
+    const std::pair<QWidget*, QString> pages[] = {{tsGeneral, QStringLiteral("Network")},
+                                                  {CreateLearnTab(), QStringLiteral("Learn")},
+                                                  {CreateDrawTab(), QStringLiteral("Draw")}};
+    for (const auto& [page, caption] : pages) {
+        QScrollArea* area = Scrolling(page);
+        connect(area->verticalScrollBar(), &QScrollBar::rangeChanged, this, fit,
+                Qt::QueuedConnection);
+        pageControl->addTab(area, caption);
+    }
+    connect(pageControl, &QTabWidget::currentChanged, this, fit, Qt::QueuedConnection);
     return panelLeft;
 }
 
 QWidget* TFormMain::CreateLearnTab() {
     auto* tab = new QWidget;
     auto* layout = new QVBoxLayout(tab);
-    layout->setContentsMargins(4, 4, 4, 4);
+    layout->setContentsMargins(2, 4, 2, 4);
     layout->setSpacing(2);
     layout->addWidget(MakeScrollPanel(ScrollBarNiInfo, scrollBarNi, labelNiStart, tab));
     checkAutoDecrease = new QCheckBox(QStringLiteral("Auto Decrease"), tab);
@@ -475,8 +543,13 @@ QWidget* TFormMain::CreateLearnTab() {
     layout->addWidget(panelAlpha);
 
     auto* order = new QGroupBox(QStringLiteral("Order"), tab);
+    // One pixel smaller than the window's font, so that "Swapping Permutation" fits the panel.
+    QFont orderFont = order->font();
+    orderFont.setPixelSize(12);
+    order->setFont(orderFont);
     auto* orderLayout = new QVBoxLayout(order);
     orderLayout->setSpacing(0);
+    orderLayout->setContentsMargins(4, 4, 4, 4);
     radioGroupOrder = new QButtonGroup(order);
     for (size_t i = 0; i < PresentationOrderItems.size(); ++i) {
         auto* button = new QRadioButton(QText(PresentationOrderItems[i]), order);
@@ -509,7 +582,7 @@ QWidget* TFormMain::CreateLearnTab() {
 QWidget* TFormMain::CreateDrawTab() {
     auto* tab = new QWidget;
     auto* layout = new QVBoxLayout(tab);
-    layout->setContentsMargins(4, 4, 4, 4);
+    layout->setContentsMargins(2, 4, 2, 4);
     layout->addWidget(new QLabel(QStringLiteral("Draw 2D Graph"), tab));
     comboDrawSpeed = new QComboBox(tab);
     comboDrawSpeed->setObjectName(QStringLiteral("comboDrawSpeed"));
@@ -535,6 +608,7 @@ QWidget* TFormMain::CreateDrawTab() {
         {checkDrawNi, "ni", "", &KestroState::showNi, NiColor}};
     for (Row& row : rows) {
         auto* line = new QHBoxLayout;
+        line->setSpacing(4);
         auto* swatch = new QLabel(tab);
         swatch->setFixedSize(17, 17);
         swatch->setAutoFillBackground(true);
@@ -563,12 +637,11 @@ QWidget* TFormMain::CreateShapePanel() {
     auto* layout = new QVBoxLayout(panelShape);
     layout->setContentsMargins(0, 0, 0, 0);
     layout->setSpacing(0);
+    // The class panels and the two buttons, right-aligned; in a narrow window they wrap into
+    // further rows rather than being squeezed.
     auto* panelSetTop = new QWidget(panelShape);
-    panelSetTop->setFixedHeight(29);
-    auto* top = new QHBoxLayout(panelSetTop);
+    auto* top = new TFlowLayout(panelSetTop, 2);
     top->setContentsMargins(2, 3, 2, 3);
-    top->setSpacing(2);
-    top->addStretch(1);
 
     // The class panels: an exclusive group whose ids are their tags, each bound to its action.
     struct Panel {

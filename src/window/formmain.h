@@ -3,6 +3,7 @@
 #pragma once
 
 #include <QMainWindow>
+#include <QMargins>
 #include <QPoint>
 #include <QString>
 #include <array>
@@ -37,6 +38,7 @@ class FormMainTest;
 
 namespace kestro {
 
+class TElidedLabel;
 class TPaintBox;
 class TGeneratePointsDlg;
 class TdlgAbout;
@@ -103,6 +105,7 @@ class TFormMain : public QMainWindow {
   protected:
     void showEvent(QShowEvent* event) override;
     void closeEvent(QCloseEvent* event) override;
+    void moveEvent(QMoveEvent* event) override;
     bool eventFilter(QObject* watched, QEvent* event) override;
 
   private:
@@ -110,6 +113,9 @@ class TFormMain : public QMainWindow {
     friend class ::FormMainTest;
 
     void FormCreate(std::optional<uint32_t> seed);
+    // Places the window at its designed outer frame, inside the screen; frame: the widths of
+    // the window manager's frame, empty while unknown.
+    void PlaceWindow(const QMargins& frame);
     void FormShow();
     void CreateActions();
     void CreateMenus();
@@ -171,6 +177,7 @@ class TFormMain : public QMainWindow {
     QActionGroup* learnModeGroup_ = nullptr;
     QActionGroup* shapeGroup_ = nullptr;
     bool shown_ = false;
+    bool framePlaced_ = false;
     TdlgAbout* aboutBox_ = nullptr;
     // The file dialogs' last files (each dialog starts at the file last used by the other).
     QString openFileName_;
@@ -181,10 +188,10 @@ class TFormMain : public QMainWindow {
     QToolButton* btnLearn = nullptr;
     QToolButton* sbtnLearnMode = nullptr;
     QPushButton* btnStop = nullptr;
-    QLabel* labelErr = nullptr;
-    QLabel* labelNi = nullptr;
-    QLabel* labelAge = nullptr;
-    QLabel* labelTime = nullptr;
+    TElidedLabel* labelErr = nullptr;
+    TElidedLabel* labelNi = nullptr;
+    TElidedLabel* labelAge = nullptr;
+    TElidedLabel* labelTime = nullptr;
     QLabel* imageLogo = nullptr;
     QTabWidget* pageControl = nullptr;
     QComboBox* comboStructure = nullptr;

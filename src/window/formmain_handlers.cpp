@@ -38,6 +38,7 @@
 #include "views/signalview.h"
 #include "window/about.h"
 #include "window/actiontable.h"
+#include "window/elidedlabel.h"
 #include "window/formmain.h"
 #include "window/generatedialog.h"
 #include "window/paintbox.h"

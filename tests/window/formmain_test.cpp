@@ -26,6 +26,7 @@
 #include "views/netdiagram.h"
 #include "views/neuronview.h"
 #include "window/actiontable.h"
+#include "window/elidedlabel.h"
 #include "window/formmain.h"
 #include "window/generatedialog.h"
 #include "window/paintbox.h"
