@@ -406,6 +406,8 @@ QWidget* TFormMain::CreateTopPanel() {
     btnStop = new QPushButton(QStringLiteral("Stop"), panelTop);
     btnStop->setObjectName(QStringLiteral("btnStop"));
     btnStop->setFixedHeight(53);
+    // Stop gives way down to its caption's width in a narrow window.
+    btnStop->setMinimumWidth(btnStop->fontMetrics().horizontalAdvance(btnStop->text()) + 12);
     BindButton(btnStop, Action(ActionId::actionStop));
     layout->addWidget(btnLearn);
     layout->addWidget(sbtnLearnMode);

@@ -9,6 +9,7 @@
 #include <QMenu>
 #include <QProcess>
 #include <QPushButton>
+#include <QRegularExpression>
 #include <QScrollBar>
 #include <QSignalSpy>
 #include <QSpontaneKeyEvent>
@@ -98,6 +99,62 @@ std::vector<float> NumbersAfter(const QByteArray& line, const char* key) {
         p = end + 1;
     }
     return numbers;
+}
+
+// The part of a widget not clipped by its ancestors, in global coordinates.
+QRect ShownRect(const QWidget* widget) {
+    QRect rect(widget->mapToGlobal(QPoint(0, 0)), widget->size());
+    for (const QWidget* parent = widget->parentWidget(); parent != nullptr && !parent->isWindow();
+         parent = parent->parentWidget())
+        rect &= QRect(parent->mapToGlobal(QPoint(0, 0)), parent->size());
+    return rect;
+}
+
+// The texts of the window, each with the rectangle it shows in.
+struct ShownText {
+    const QWidget* widget;
+    QString text;
+    QRect rect;
+};
+
+void CheckTexts(const QWidget& window, QSize size) {
+    const QString where = QStringLiteral("%1 x %2").arg(size.width()).arg(size.height());
+    std::vector<ShownText> texts;
+    for (const QWidget* widget : window.findChildren<QWidget*>()) {
+        if (!widget->isVisible() || widget->isWindow() || widget->window() != &window)
+            continue;
+        QString text;
+        int needed = 0;
+        if (const auto* label = qobject_cast<const QLabel*>(widget)) {
+            text = label->text();
+            needed = label->sizeHint().width();
+        } else if (const auto* elided = qobject_cast<const TElidedLabel*>(widget)) {
+            text = elided->text();
+            QVERIFY2(!elided->Elided() || elided->toolTip() == text,
+                     qPrintable(where + QStringLiteral(": ") + text));
+        } else if (const auto* button = qobject_cast<const QAbstractButton*>(widget)) {
+            text = button->text();
+            needed = button->fontMetrics().horizontalAdvance(text);
+        }
+        const QRect rect = ShownRect(widget);
+        if (text.isEmpty() || rect.isEmpty())
+            continue;
+        // A number shown in full or not at all (a label that is only scrolled away is fine).
+        const bool number = text.contains(QRegularExpression(QStringLiteral("[0-9]")));
+        if (number && needed > 0 && rect.width() == widget->width())
+            QVERIFY2(needed <= widget->width(),
+                     qPrintable(where + QStringLiteral(": cut ") + text));
+        texts.push_back({widget, text, rect});
+    }
+    for (size_t a = 0; a < texts.size(); ++a)
+        for (size_t b = a + 1; b < texts.size(); ++b) {
+            if (texts[a].widget->isAncestorOf(texts[b].widget) ||
+                texts[b].widget->isAncestorOf(texts[a].widget))
+                continue;
+            QVERIFY2(!texts[a].rect.intersects(texts[b].rect),
+                     qPrintable(where + QStringLiteral(": ") + texts[a].text +
+                                QStringLiteral(" over ") + texts[b].text));
+        }
 }
 
 void ShowAndActivate(TFormMain& form) {
@@ -430,6 +487,29 @@ class FormMainTest : public QObject {
         form.hoverNeuron = -1;
         form.UpdateNeuronPopup();
         QVERIFY(!form.neuronPopup->isVisible());
+    }
+
+    // From the smallest size up, no two texts overlap and no number is cut: a value that does
+    // not fit elides and shows its whole text as its hint; the class counts always fit.
+    // (Also run at a scale factor of 2, as its own test.)
+    void layoutAtEverySize() {
+        TFormMain form;
+        ShowAndActivate(form);
+        form.actionClearPointsExecute();
+        for (int p = 0; p < 3; ++p)  // counts of several digits, as after generating
+            QTest::mouseClick(form.pbSignal, Qt::LeftButton, {}, QPoint(10 + p, 10));
+        form.UpdateStatus(123456, 1000);
+        const QSize sizes[] = {{300, 300}, {360, 420},  {593, 643}, {640, 480},
+                               {800, 600}, {1024, 768}, {1280, 900}};
+        for (const QSize size : sizes) {
+            form.resize(size);
+            QApplication::processEvents();
+            for (int page = 0; page < 3; ++page) {
+                form.pageControl->setCurrentIndex(page);
+                QApplication::processEvents();
+                CheckTexts(form, size);
+            }
+        }
     }
 
     void learnOnAnEmptySetDoesNothing() {
