@@ -18,6 +18,7 @@
 #include <QPushButton>
 #include <QRadioButton>
 #include <QScreen>
+#include <QProxyStyle>
 #include <QScrollArea>
 #include <QScrollBar>
 #include <QSplitter>
@@ -62,6 +63,17 @@ constexpr int LeftPanelWidth = 185;
 constexpr int UndoSteps = 100;
 
 // A page in a scroll area without a frame, scrolling only when the page does not fit.
+// The application's style, but drop-down lists open as lists of their maximum visible rows.
+class ListPopupStyle : public QProxyStyle {
+  public:
+    int styleHint(StyleHint hint, const QStyleOption* option, const QWidget* widget,
+                  QStyleHintReturn* returnData) const override {
+        if (hint == QStyle::SH_ComboBox_Popup)
+            return 0;
+        return QProxyStyle::styleHint(hint, option, widget, returnData);
+    }
+};
+
 // A page that scrolls vertically when the window is too low for it.
 QScrollArea* Scrolling(QWidget* page) {
     auto* area = new QScrollArea;
@@ -481,6 +493,10 @@ QWidget* TFormMain::CreateLeftPanel() {
     comboStructure = new QComboBox(tsGeneral);
     comboStructure->setObjectName(QStringLiteral("comboStructure"));
     comboStructure->setMaxVisibleItems(20);
+    // A list of 20 rows, not the style's menu as tall as the screen.
+    auto* listStyle = new ListPopupStyle;
+    listStyle->setParent(comboStructure);
+    comboStructure->setStyle(listStyle);
     for (std::string_view text : StructureTexts)
         comboStructure->addItem(QText(text));
     connect(comboStructure, &QComboBox::activated, this, &TFormMain::comboStructureChange);
