@@ -62,6 +62,26 @@ QImage NeuronPicture(const NetworkCopy& network, int32_t neuron, int size) {
     return image;
 }
 
+namespace {
+
+// The first index in [0, n) at which the predicate, false then true along the index (or true
+// then false), has changed from its value at 0; n when it never changes.
+template <typename Predicate>
+int FirstChange(int n, Predicate value) {
+    const bool first = value(0);
+    int lo = 0, hi = n;  // value(lo) == first; the change, if any, lies in (lo, hi]
+    if (n == 0 || value(n - 1) == first)
+        return n;
+    hi = n - 1;
+    while (hi - lo > 1) {
+        const int mid = lo + (hi - lo) / 2;
+        (value(mid) == first ? lo : hi) = mid;
+    }
+    return hi;
+}
+
+}  // namespace
+
 void DrawFirstLayerBoundaries(const NetworkCopy& network, uint32_t argb, QImage& image) {
     const int width = image.width(), height = image.height();
     if (width <= 1 || height <= 1 || network.layerCount < 2)
@@ -75,37 +95,37 @@ void DrawFirstLayerBoundaries(const NetworkCopy& network, uint32_t argb, QImage&
         fy[static_cast<size_t>(py)] = Activation(plane.SampleY(py));
     const LayerInfo& layer = network.layers[1];
     Canvas canvas(image);
-    std::vector<uint8_t> above(static_cast<size_t>(width)), row(static_cast<size_t>(width));
     for (int32_t i = layer.first; i <= layer.last; ++i) {
         // The incoming list runs from the highest source: y's weight first, then x's.
         const float* w = network.Incoming(i);
         const float bias = network.bias[static_cast<size_t>(i)];
         const auto positive = [&](int px, int py) {
-            const float s = std::fmaf(w[1], fx[static_cast<size_t>(px)],
-                                      std::fmaf(w[0], fy[static_cast<size_t>(py)], bias));
-            return static_cast<uint8_t>(s >= 0);
+            return std::fmaf(w[1], fx[static_cast<size_t>(px)],
+                             std::fmaf(w[0], fy[static_cast<size_t>(py)], bias)) >= 0;
         };
+        // The net input is monotonic along a row and along a column (fx and fy are, and so
+        // is a correctly rounded fma), so each row and column changes sign at most once: the
+        // boundary pixels are those left of a change along a row and above one along a column.
         int labelX = -1, labelY = -1;
         double nearest = std::numeric_limits<double>::max();
-        for (int py = 0; py < height; ++py) {
-            for (int px = 0; px < width; ++px)
-                row[static_cast<size_t>(px)] = positive(px, py);
-            for (int px = 0; px < width; ++px) {
-                const bool edge =
-                    (px + 1 < width &&
-                     row[static_cast<size_t>(px)] != row[static_cast<size_t>(px + 1)]) ||
-                    (py > 0 && row[static_cast<size_t>(px)] != above[static_cast<size_t>(px)]);
-                if (!edge)
-                    continue;
-                canvas.SetPixel(px, py, argb);
-                const double dx = px - width / 2.0, dy = py - height / 2.0;
-                if (dx * dx + dy * dy < nearest) {
-                    nearest = dx * dx + dy * dy;
-                    labelX = px;
-                    labelY = py;
-                }
+        const auto mark = [&](int px, int py) {
+            canvas.SetPixel(px, py, argb);
+            const double dx = px - width / 2.0, dy = py - height / 2.0;
+            if (dx * dx + dy * dy < nearest) {
+                nearest = dx * dx + dy * dy;
+                labelX = px;
+                labelY = py;
             }
-            above.swap(row);
+        };
+        for (int py = 0; py < height; ++py) {
+            const int change = FirstChange(width, [&](int px) { return positive(px, py); });
+            if (change < width)
+                mark(change - 1, py);
+        }
+        for (int px = 0; px < width; ++px) {
+            const int change = FirstChange(height, [&](int py) { return positive(px, py); });
+            if (change < height)
+                mark(px, change - 1);
         }
         if (labelX >= 0) {
             const std::string label = std::to_string(i - layer.first + 1);
