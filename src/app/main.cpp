@@ -1,10 +1,15 @@
 // Program entry: the system information, the application object, the windows, the message loop.
 #include <QApplication>
 #include <QGuiApplication>
+#include <charconv>
+#include <cstdint>
 #include <cstdio>
 #include <cstdlib>
 #include <exception>
 #include <memory>
+#include <optional>
+#include <string>
+#include <string_view>
 
 #include "app/crash.h"
 #include "core/units/info.h"
@@ -27,9 +32,59 @@ bool HaveDisplay() {
     return (x11 && *x11) || (wayland && *wayland);
 }
 
+// The program's own options: --seed N (or --seed=N), the random generator's seed, an unsigned
+// 32-bit integer; --help. Everything else is left to Qt (its -platform, -style, ...).
+struct Options {
+    std::optional<uint32_t> seed;
+    bool help = false;
+    std::string error;  // the first bad option, for one line on stderr
+};
+
+Options ParseOptions(int argc, char* argv[]) {
+    Options options;
+    for (int i = 1; i < argc && options.error.empty(); ++i) {
+        const std::string_view arg = argv[i];
+        if (arg == "--help" || arg == "-h") {
+            options.help = true;
+            continue;
+        }
+        std::string_view value;
+        if (arg == "--seed") {
+            if (i + 1 >= argc) {
+                options.error = "--seed needs a value";
+                break;
+            }
+            value = argv[++i];
+        } else if (arg.starts_with("--seed=")) {
+            value = arg.substr(7);
+        } else {
+            continue;
+        }
+        uint32_t seed = 0;
+        const auto [end, ec] = std::from_chars(value.data(), value.data() + value.size(), seed);
+        if (ec != std::errc() || end != value.data() + value.size() || value.empty())
+            options.error = "bad value for --seed: '" + std::string(value) +
+                            "' (expected an integer 0..4294967295)";
+        else
+            options.seed = seed;
+    }
+    return options;
+}
+
 }  // namespace
 
 int main(int argc, char* argv[]) {
+    const Options options = ParseOptions(argc, argv);
+    if (!options.error.empty()) {
+        std::fprintf(stderr, "kestro: %s\n", options.error.c_str());
+        return 2;
+    }
+    if (options.help) {
+        std::printf("usage: kestro [--seed N]\n"
+                    "  --seed N  seed of the random generator (0..4294967295); the same seed starts\n"
+                    "            with the same points and network as kestro-train --seed N\n");
+        return 0;
+    }
     // Gathered before anything else and only read afterwards.
     kestro::GatherLocalInfo();
     if (!HaveDisplay()) {
@@ -57,7 +112,7 @@ int main(int argc, char* argv[]) {
     std::unique_ptr<kestro::TdlgAbout> dlgAbout;
     std::unique_ptr<kestro::TDialogException> dialogException;
     try {
-        formMain = std::make_unique<kestro::TFormMain>();
+        formMain = std::make_unique<kestro::TFormMain>(nullptr, options.seed);
         dlgAbout = std::make_unique<kestro::TdlgAbout>(formMain.get());
         formMain->SetAboutBox(dlgAbout.get());
         dialogException = std::make_unique<kestro::TDialogException>();

@@ -42,8 +42,10 @@ enum class ActionId {
     actionDrawNeuron,
     actionViewWeightColors,
     actionViewFirstLayerLines,
+    actionSeed,
+    actionExportPicture,
 };
 
-inline constexpr size_t ActionCount = static_cast<size_t>(ActionId::actionViewFirstLayerLines) + 1;
+inline constexpr size_t ActionCount = static_cast<size_t>(ActionId::actionExportPicture) + 1;
 
 }  // namespace kestro

@@ -68,6 +68,8 @@ inline constexpr std::array<ActionSpec, ActionCount> ActionTable{{
     {ActionId::actionDrawNeuron, "actionDrawNeuron", "View", "Points and Neuron Output", "Click a neuron in the network diagram to show its output", Qt::CTRL | Qt::Key_6, "", nullptr},
     {ActionId::actionViewWeightColors, "actionViewWeightColors", "View", "Weight Colors", "Connections coloured by the sign of their weights", NoKey, "", &TFormMain::actionViewWeightColorsExecute},
     {ActionId::actionViewFirstLayerLines, "actionViewFirstLayerLines", "View", "First Layer Lines", "Where each neuron of the first hidden layer changes sign", NoKey, "", &TFormMain::actionViewFirstLayerLinesExecute},
+    {ActionId::actionSeed, "actionSeed", "Network", "Seed...", "The seed of the random generator", NoKey, "", &TFormMain::actionSeedExecute},
+    {ActionId::actionExportPicture, "actionExportPicture", "Points", "Export Picture...", "The drawing area as a PNG picture", NoKey, "", &TFormMain::actionExportPictureExecute},
 }};
 // clang-format on
 

@@ -8,6 +8,7 @@
 #include <QButtonGroup>
 #include <QCheckBox>
 #include <QComboBox>
+#include <QFileDialog>
 #include <QGridLayout>
 #include <QGroupBox>
 #include <QHBoxLayout>
@@ -15,10 +16,10 @@
 #include <QMenuBar>
 #include <QMessageBox>
 #include <QMoveEvent>
+#include <QProxyStyle>
 #include <QPushButton>
 #include <QRadioButton>
 #include <QScreen>
-#include <QProxyStyle>
 #include <QScrollArea>
 #include <QScrollBar>
 #include <QSplitter>
@@ -45,6 +46,7 @@
 #include "window/generatedialog.h"
 #include "window/icons.h"
 #include "window/paintbox.h"
+#include "window/seeddialog.h"
 #include "window/shell.h"
 #include "window/traininghost.h"
 
@@ -131,6 +133,15 @@ TFormMain::TFormMain(QWidget* parent, std::optional<uint32_t> seed)
     CreateMenus();
     CreateLayout();
     host_ = std::make_unique<FormTrainingHost>(*this);
+    askSeed = [this](uint32_t current) { return TSeedDialog::Ask(this, current); };
+    askExportFileName = [this](const QString& title, const QString& filter, const QString& suffix) {
+        QFileDialog dialog(this, title, QString(), filter);
+        dialog.setAcceptMode(QFileDialog::AcceptSave);
+        dialog.setDefaultSuffix(suffix);
+        return dialog.exec() == QDialog::Accepted && !dialog.selectedFiles().isEmpty()
+                   ? dialog.selectedFiles().front()
+                   : QString();
+    };
     tellUser = [this](bool warning, const QString& title, const QString& text) {
         if (warning)
             QMessageBox::warning(this, title, text);
@@ -177,6 +188,7 @@ void TFormMain::FormCreate(std::optional<uint32_t> seed) {
         SetRandomSeed(*seed);
     else
         RandomizeFromClock();
+    seed_ = RandomSeed();
     pageControl->setCurrentIndex(0);
     programDirectory = (QCoreApplication::applicationDirPath() + QLatin1Char('/')).toStdString();
     // A hint stays up 6 seconds.
@@ -276,7 +288,13 @@ void TFormMain::CreateMenus() {
     using enum ActionId;
     QMenuBar* bar = menuBar();
     AddEntries(AddMenu(bar, QStringLiteral("Network"), QStringLiteral("miNetwork")), *this,
-               {{actionStop}, {actionReset}, Separator, {actionNaucz}, Separator, {actionExit}});
+               {{actionStop},
+                {actionReset},
+                {actionSeed},
+                Separator,
+                {actionNaucz},
+                Separator,
+                {actionExit}});
 
     QMenu* shape = AddMenu(bar, QStringLiteral("Shape"), QStringLiteral("miShape"));
     shapeGroup_ = new QActionGroup(this);
@@ -293,7 +311,8 @@ void TFormMain::CreateMenus() {
     connect(shapeGroup_, &QActionGroup::triggered, this, &TFormMain::miPresetClick);
 
     QMenu* points = AddMenu(bar, QStringLiteral("Points"), QStringLiteral("miPoints"));
-    AddEntries(points, *this, {{actionLoadPoints}, {actionSavePoints}, Separator});
+    AddEntries(points, *this,
+               {{actionLoadPoints}, {actionSavePoints}, {actionExportPicture}, Separator});
     QMenu* selectClass = points->addMenu(QStringLiteral("Select Class"));
     selectClass->setObjectName(QStringLiteral("miSelectClass"));
     AddEntries(selectClass, *this,

@@ -68,6 +68,12 @@ class TFormMain : public QMainWindow {
     // Picks a file name for Open / Save; tests replace them to answer the dialogs.
     std::function<QString()> askOpenFileName;
     std::function<QString()> askSaveFileName;
+    // Asks for a new seed, showing the current one; tests replace it.
+    std::function<std::optional<uint32_t>(uint32_t)> askSeed;
+    // Picks the file an export writes to (title, filter, default suffix); tests replace it.
+    std::function<QString(const QString&, const QString&, const QString&)> askExportFileName;
+    // The seed the random generator was last seeded with.
+    uint32_t Seed() const { return seed_; }
     // Tells the user something in a message box (a warning when `warning`); tests replace it.
     std::function<void(bool warning, const QString& title, const QString& text)> tellUser;
 
@@ -96,6 +102,8 @@ class TFormMain : public QMainWindow {
     void actionUndoExecute();
     void actionRedoExecute();
     void actionViewWeightColorsExecute();
+    void actionSeedExecute();
+    void actionExportPictureExecute();
     void actionViewFirstLayerLinesExecute();
 
     // Loads and saves without the dialogs; the actions call these after their dialogs.
@@ -178,6 +186,7 @@ class TFormMain : public QMainWindow {
     QActionGroup* shapeGroup_ = nullptr;
     bool shown_ = false;
     bool framePlaced_ = false;
+    uint32_t seed_ = 0;
     TdlgAbout* aboutBox_ = nullptr;
     // The file dialogs' last files (each dialog starts at the file last used by the other).
     QString openFileName_;

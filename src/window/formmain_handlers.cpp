@@ -8,6 +8,7 @@
 #include <QComboBox>
 #include <QFileDialog>
 #include <QFileInfo>
+#include <QImageWriter>
 #include <QLabel>
 #include <QLocale>
 #include <QMenu>
@@ -29,6 +30,7 @@
 #include "core/units/glowny/startup.h"
 #include "core/units/glowny/training.h"
 #include "core/units/info.h"
+#include "core/units/random.h"
 #include "core/units/report.h"
 #include "core/units/weblinks.h"
 #include "views/errorgraph.h"
@@ -642,6 +644,39 @@ void TFormMain::PushPointsStep(const QString& text, PointsSnapshot before) {
 void TFormMain::SwapPointsStep(PointsSnapshot& snapshot) {
     SwapPoints(*state_, snapshot);
     PointsChanged(true);
+}
+
+void TFormMain::actionSeedExecute() {
+    const std::optional<uint32_t> seed = askSeed(seed_);
+    if (!seed)
+        return;
+    // The next Reset Network or shape pick draws from the new seed.
+    SetRandomSeed(*seed);
+    seed_ = *seed;
+}
+
+void TFormMain::actionExportPictureExecute() {
+    const QString fileName =
+        askExportFileName(QStringLiteral("Export Picture"), QStringLiteral("PNG pictures (*.png)"),
+                          QStringLiteral("png"));
+    if (fileName.isEmpty())
+        return;
+    // The view as it would be drawn now at full resolution, whatever a run has shown so far;
+    // drawn aside, so the screen is left as it is.
+    SignalViewInput input = MakeSignalInput(*state_, std::nullopt);
+    input.raster = state_->rasterMode;
+    input.showPoints = state_->showPoints;
+    input.firstLayerLines = state_->showFirstLayerLines;
+    input.neuron = state_->viewNeuron;
+    const NetworkCopy network = CopyNetwork();
+    input.network = &network;
+    QImage picture(pbSignal->Surface().size(), QImage::Format_ARGB32);
+    kestro::DrawSignalView(input, picture);
+    QImageWriter writer(fileName, "png");
+    if (!writer.write(picture))
+        tellUser(true, QStringLiteral("Export Picture"),
+                 QStringLiteral("Cannot write the picture \"%1\": %2")
+                     .arg(fileName, writer.errorString()));
 }
 
 void TFormMain::actionUndoExecute() {

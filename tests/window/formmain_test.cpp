@@ -24,6 +24,7 @@
 #include "core/units/glowny/startup.h"
 #include "core/units/glowny/training.h"
 #include "core/units/nnet.h"
+#include "core/units/random.h"
 #include "views/netdiagram.h"
 #include "views/neuronview.h"
 #include "window/actiontable.h"
@@ -510,6 +511,38 @@ class FormMainTest : public QObject {
                 CheckTexts(form, size);
             }
         }
+    }
+
+    // A seed set in the Seed dialog is what the next Reset draws from; the picture export
+    // writes the drawing area as it stands, at its full size.
+    void seedAndPictureExport() {
+        TFormMain form(nullptr, 5u);
+        ShowAndActivate(form);
+        QCOMPARE(form.Seed(), 5u);
+        form.askSeed = [](uint32_t current) {
+            return current == 5u ? std::optional<uint32_t>(4000000000u) : std::nullopt;
+        };
+        form.Action(ActionId::actionSeed)->trigger();
+        QCOMPARE(form.Seed(), 4000000000u);
+        form.actionResetExecute();
+        const NetworkSnapshot reset = SaveNetwork();
+        SetRandomSeed(4000000000u);
+        RandomizeWeights(0.1f, 0.5f);
+        QVERIFY(SaveNetwork().weight == reset.weight);
+        // (the input neurons hold the last point shown, not parameters)
+        const std::vector<float> bias = SaveNetwork().bias;
+        QVERIFY(
+            std::equal(bias.begin() + LayerSize(0), bias.end(), reset.bias.begin() + LayerSize(0)));
+
+        QTemporaryDir dir;
+        const QString path = dir.filePath(QStringLiteral("view.png"));
+        form.askExportFileName = [&](const QString&, const QString&, const QString&) {
+            return path;
+        };
+        form.Action(ActionId::actionExportPicture)->trigger();
+        const QImage saved(path);
+        QCOMPARE(saved.size(), form.pbSignal->Surface().size());
+        QCOMPARE(saved.pixel(5, 5), form.pbSignal->Surface().pixel(5, 5));
     }
 
     void learnOnAnEmptySetDoesNothing() {
