@@ -296,19 +296,7 @@ void TFormMain::CreateMenus() {
                 Separator,
                 {actionExit}});
 
-    QMenu* shape = AddMenu(bar, QStringLiteral("Shape"), QStringLiteral("miShape"));
-    shapeGroup_ = new QActionGroup(this);
-    for (const ShapeMenuItem& item : ShapeMenu) {
-        if (item.separatorBefore)
-            shape->addSeparator();
-        QAction* action = shape->addAction(QText(item.caption));
-        action->setObjectName(QText(item.itemName));
-        action->setCheckable(true);
-        action->setVisible(item.visible);
-        action->setData(item.tag);
-        shapeGroup_->addAction(action);
-    }
-    connect(shapeGroup_, &QActionGroup::triggered, this, &TFormMain::miPresetClick);
+    CreateShapeMenu(AddMenu(bar, QStringLiteral("Shape"), QStringLiteral("miShape")));
 
     QMenu* points = AddMenu(bar, QStringLiteral("Points"), QStringLiteral("miPoints"));
     AddEntries(points, *this,
@@ -352,7 +340,25 @@ void TFormMain::CreateMenus() {
                 Separator,
                 {actionHelpWeb},
                 {actionAbout}});
+    CreateLearnModeMenu();
+}
 
+void TFormMain::CreateShapeMenu(QMenu* shape) {
+    shapeGroup_ = new QActionGroup(this);
+    for (const ShapeMenuItem& item : ShapeMenu) {
+        if (item.separatorBefore)
+            shape->addSeparator();
+        QAction* action = shape->addAction(QText(item.caption));
+        action->setObjectName(QText(item.itemName));
+        action->setCheckable(true);
+        action->setVisible(item.visible);
+        action->setData(item.tag);
+        shapeGroup_->addAction(action);
+    }
+    connect(shapeGroup_, &QActionGroup::triggered, this, &TFormMain::miPresetClick);
+}
+
+void TFormMain::CreateLearnModeMenu() {
     // The learn-mode pop-up of sbtnLearnMode.
     popupMenuLearnMode = new QMenu(this);
     popupMenuLearnMode->setObjectName(QStringLiteral("popupMenuLearnMode"));
@@ -446,6 +452,21 @@ QWidget* TFormMain::CreateTopPanel() {
     layout->addWidget(btnStop);
     layout->addSpacing(8);
 
+    layout->addLayout(CreateStatusLabels());
+    layout->addStretch(1);
+    layout->addLayout(CreateTimeAndHint());
+    imageLogo = new QLabel(panelTop);
+    imageLogo->setObjectName(QStringLiteral("imageLogo"));
+    imageLogo->setFixedSize(49, 53);
+    imageLogo->setAlignment(Qt::AlignCenter);
+    imageLogo->setCursor(Qt::PointingHandCursor);
+    imageLogo->installEventFilter(this);
+    layout->addWidget(imageLogo);
+    return panelTop;
+}
+
+// The three status lines: legends and values.
+QLayout* TFormMain::CreateStatusLabels() {
     auto* status = new QGridLayout;
     status->setHorizontalSpacing(4);
     status->setVerticalSpacing(0);
@@ -462,8 +483,11 @@ QWidget* TFormMain::CreateTopPanel() {
     status->addWidget(labelNi, 1, 1);
     status->addWidget(MakeLabel(QStringLiteral("Age:"), panelTop), 2, 0);
     status->addWidget(labelAge, 2, 1);
-    layout->addLayout(status);
-    layout->addStretch(1);
+    return status;
+}
+
+// The run time and speed, with the hint of a saturated run below.
+QLayout* TFormMain::CreateTimeAndHint() {
     auto* right = new QVBoxLayout;
     right->setSpacing(0);
     labelTime = new TElidedLabel(panelTop);
@@ -479,15 +503,7 @@ QWidget* TFormMain::CreateTopPanel() {
     labelHint->setPalette(hintPalette);
     labelHint->hide();
     right->addWidget(labelHint);
-    layout->addLayout(right);
-    imageLogo = new QLabel(panelTop);
-    imageLogo->setObjectName(QStringLiteral("imageLogo"));
-    imageLogo->setFixedSize(49, 53);
-    imageLogo->setAlignment(Qt::AlignCenter);
-    imageLogo->setCursor(Qt::PointingHandCursor);
-    imageLogo->installEventFilter(this);
-    layout->addWidget(imageLogo);
-    return panelTop;
+    return right;
 }
 
 QWidget* TFormMain::CreateLeftPanel() {

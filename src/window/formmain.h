@@ -24,6 +24,7 @@ class QButtonGroup;
 class QCheckBox;
 class QComboBox;
 class QLabel;
+class QLayout;
 class QMenu;
 class QPushButton;
 class QScrollBar;
@@ -127,8 +128,13 @@ class TFormMain : public QMainWindow {
     void FormShow();
     void CreateActions();
     void CreateMenus();
+    void CreateShapeMenu(QMenu* shape);
+    // The learn-mode pop-up of sbtnLearnMode.
+    void CreateLearnModeMenu();
     void CreateLayout();
     QWidget* CreateTopPanel();
+    QLayout* CreateStatusLabels();
+    QLayout* CreateTimeAndHint();
     QWidget* CreateLeftPanel();
     QWidget* CreateLearnTab();
     QWidget* CreateDrawTab();
@@ -160,6 +166,10 @@ class TFormMain : public QMainWindow {
 
     // Writes every control from the state; signals are blocked meanwhile.
     void UpdateControls();
+    // The Learn tab's controls.
+    void UpdateLearnControls();
+    // The learn mode, structure, draw speed, series, view, shape and class choices.
+    void UpdateChoiceControls();
     // The refresh after every change of the point set.
     void PointsChanged(bool redrawAlways);
     // Records a change of the point set as one undo step named text; before: the points as

@@ -157,6 +157,11 @@ bool TFormMain::eventFilter(QObject* watched, QEvent* event) {
 // --- The widgets from the state ---
 
 void TFormMain::UpdateControls() {
+    UpdateLearnControls();
+    UpdateChoiceControls();
+}
+
+void TFormMain::UpdateLearnControls() {
     const KestroState& state = *state_;
     const LearnControls& controls = state.controls;
     // Each block writes one group of controls; blocked signals keep the writes from
@@ -191,6 +196,11 @@ void TFormMain::UpdateControls() {
     labelDRateP->setVisible(controls.autoDecrease);
     panelAlpha->setVisible(controls.momentum);
 
+}
+
+void TFormMain::UpdateChoiceControls() {
+    const KestroState& state = *state_;
+    const LearnControls& controls = state.controls;
     // Learn mode, Reset at beginning and the Learn button's caption.
     miModeResetAtBeginning->setChecked(controls.resetAtBeginning);
     for (QAction* item : learnModeGroup_->actions())
