@@ -8,6 +8,7 @@
 #include <cstdint>
 #include <cstdio>
 #include <exception>
+#include <filesystem>
 #include <iterator>
 #include <memory>
 #include <optional>
@@ -16,7 +17,10 @@
 #include <system_error>
 #include <vector>
 
+#include "core/units/glowny/exports.h"
 #include "core/units/glowny/learnparams.h"
+#include "core/units/glowny/session.h"
+#include "core/units/glowny/shapes.h"
 #include "core/units/glowny/startup.h"
 #include "core/units/glowny/state.h"
 #include "core/units/glowny/training.h"
@@ -31,8 +35,10 @@ constexpr std::string_view ProgramName = "kestro-train";
 // The options, as given on the command line; unset ones keep the window's start-up default.
 struct TrainOptions {
     std::optional<uint32_t> seed;
-    int32_t shape = ShapeWave;
+    std::optional<int32_t> shape;
     GenerateOptions generate;
+    unsigned generateGiven = 0;  // GivenAmount | ...: the generation options on the command line
+    std::optional<std::string> session;
     std::optional<std::string> points;
     std::optional<int> structure;  // index into StructureTexts
     std::optional<int32_t> order;
@@ -43,13 +49,20 @@ struct TrainOptions {
     bool noVerify = false;
     std::optional<int32_t> mode;
     bool continueRuns = false;
+    bool restartBetweenRuns = false;
     int64_t runs = 1;
     std::optional<int64_t> maxEpochs;
     bool trace = false;
     bool dumpPoints = false;
     bool dumpNetwork = false;
+    std::optional<std::string> saveSession;
+    std::optional<std::string> historyCsv;
     bool help = false;
 };
+
+// The generation options, as bits of TrainOptions::generateGiven.
+constexpr unsigned GivenAmount = 1, GivenArrangement = 2, GivenEqual = 4, GivenMinDist = 8,
+                   GivenMinDistInside = 16;
 
 // One option as a reader of the table sees it: its name, its value (empty for a switch) and the
 // parse's first error. A reader notes a bad value and parsing goes on; only the first error noted
@@ -107,6 +120,25 @@ void ReadMinDistance(TrainOptions& o, OptionArgument& arg) {
     }
     o.generate.minDistBetween = true;
     o.generate.minDistance = MinDistanceFromPosition(static_cast<int32_t>(position));
+    o.generateGiven |= GivenMinDist;
+}
+
+// A file the trainer writes after its runs: the folder must exist, and the name must not be a
+// folder, so that a mistyped name is told before the runs rather than after them.
+void ReadOutputFile(std::optional<std::string>& target, OptionArgument& arg) {
+    const std::filesystem::path path(arg.value);
+    std::error_code error;
+    const std::filesystem::path folder = path.has_parent_path() ? path.parent_path() : ".";
+    if (arg.value.empty())
+        arg.Bad("bad value for " + std::string(arg.name) + ": empty file name");
+    else if (!std::filesystem::is_directory(folder, error))
+        arg.Bad("bad value for " + std::string(arg.name) + ": '" + std::string(arg.value) +
+                "' (no such folder)");
+    else if (std::filesystem::is_directory(path, error))
+        arg.Bad("bad value for " + std::string(arg.name) + ": '" + std::string(arg.value) +
+                "' (a folder)");
+    else
+        target = std::string(arg.value);
 }
 
 void ReadStructure(TrainOptions& o, OptionArgument& arg) {
@@ -147,12 +179,33 @@ constexpr OptionEntry Options[] = {
     {"--shape", "ID",
      [](TrainOptions& o, Arg a) { a.StoreInteger(o.shape, INT32_MIN, INT32_MAX); }},
     {"--amount", "N",
-     [](TrainOptions& o, Arg a) { a.StoreInteger(o.generate.amount, 1, MaxPoints); }},
+     [](TrainOptions& o, Arg a) {
+         a.StoreInteger(o.generate.amount, 1, MaxPoints);
+         o.generateGiven |= GivenAmount;
+     }},
     {"--arrangement", "N",
-     [](TrainOptions& o, Arg a) { a.StoreInteger(o.generate.arrangement, 0, 3); }},
-    {"--equal", "", [](TrainOptions& o, Arg) { o.generate.equal = true; }},
+     [](TrainOptions& o, Arg a) {
+         a.StoreInteger(o.generate.arrangement, 0, 3);
+         o.generateGiven |= GivenArrangement;
+     }},
+    {"--equal", "",
+     [](TrainOptions& o, Arg) {
+         o.generate.equal = true;
+         o.generateGiven |= GivenEqual;
+     }},
     {"--min-dist", "D", &ReadMinDistance},
-    {"--min-dist-inside", "", [](TrainOptions& o, Arg) { o.generate.minDistInside = true; }},
+    {"--min-dist-inside", "",
+     [](TrainOptions& o, Arg) {
+         o.generate.minDistInside = true;
+         o.generateGiven |= GivenMinDistInside;
+     }},
+    {"--session", "FILE",
+     [](TrainOptions& o, Arg a) {
+         if (a.value.empty())
+             a.Bad("bad value for --session: empty file name");
+         else
+             o.session = std::string(a.value);
+     }},
     {"--points", "FILE",
      [](TrainOptions& o, Arg a) {
          if (a.value.empty())
@@ -184,16 +237,19 @@ constexpr OptionEntry Options[] = {
     {"--no-verify", "", [](TrainOptions& o, Arg) { o.noVerify = true; }},
     {"--mode", "M", &ReadMode},
     {"--continue", "", [](TrainOptions& o, Arg) { o.continueRuns = true; }},
+    {"--restart-between-runs", "", [](TrainOptions& o, Arg) { o.restartBetweenRuns = true; }},
     {"--runs", "K", [](TrainOptions& o, Arg a) { a.StoreInteger(o.runs, 1, INT32_MAX); }},
     {"--max-epochs", "E",
      [](TrainOptions& o, Arg a) { a.StoreInteger(o.maxEpochs, 1, INT64_MAX); }},
     {"--trace", "", [](TrainOptions& o, Arg) { o.trace = true; }},
     {"--dump-points", "", [](TrainOptions& o, Arg) { o.dumpPoints = true; }},
     {"--dump-network", "", [](TrainOptions& o, Arg) { o.dumpNetwork = true; }},
+    {"--save-session", "FILE", [](TrainOptions& o, Arg a) { ReadOutputFile(o.saveSession, a); }},
+    {"--history-csv", "FILE", [](TrainOptions& o, Arg a) { ReadOutputFile(o.historyCsv, a); }},
     // Prints the usage text, which lists the options that shape the run.
     {"--help", "", [](TrainOptions& o, Arg) { o.help = true; }, false},
 };
-static_assert(std::size(Options) == 26);
+static_assert(std::size(Options) == 30);
 
 // The usage text: the listed options, with their values, wrapped at UsageWidth columns.
 std::string UsageText() {
@@ -403,35 +459,82 @@ void WriteNeurons(Output& out) {
 }
 
 // Seeds the shared generator as the window does when it is created: with the seed given, else
-// from the clock. Returns the seed.
-uint32_t SeedGenerator(const TrainOptions& options) {
+// from the clock.
+void SeedGenerator(const TrainOptions& options) {
     if (options.seed)
         SetRandomSeed(*options.seed);
     else
         RandomizeFromClock();
-    return RandomSeed();
 }
 
-// The window's start-up, then the points file and the structure as the user would choose them.
-// False, with the message written, when the points file cannot be read.
-bool SetUp(KestroState& state, TrainingHost& host, const TrainOptions& options) {
-    if (!StartUp(state, host, options.shape))
-        std::fprintf(stderr, "%s: warning: the generation could not place every point\n",
-                     ProgramName.data());
+// The generation options given on the command line into the state's.
+void ApplyGenerateOptions(GenerateOptions& target, const TrainOptions& options) {
+    const GenerateOptions& given = options.generate;
+    if (options.generateGiven & GivenAmount)
+        target.amount = given.amount;
+    if (options.generateGiven & GivenArrangement)
+        target.arrangement = given.arrangement;
+    if (options.generateGiven & GivenEqual)
+        target.equal = true;
+    if (options.generateGiven & GivenMinDist) {
+        target.minDistBetween = true;
+        target.minDistance = given.minDistance;
+    }
+    if (options.generateGiven & GivenMinDistInside)
+        target.minDistInside = true;
+}
+
+// Writes the one line of a file option that cannot be read.
+void BadFile(std::string_view option, const std::string& file, const FileResult& result,
+             std::string_view refused) {
+    const std::string why = result.status == FileStatus::NotAFile ? "no such file"
+                            : result.status == FileStatus::Refused && !refused.empty()
+                                ? std::string(refused)
+                                : result.message;
+    std::fprintf(stderr, "%s: bad value for %s: '%s' (%s)\n", ProgramName.data(),
+                 std::string(option).c_str(), file.c_str(), why.c_str());
+}
+
+// The window's start-up (the generator seeded as the window seeds it), or the session opened
+// instead, then what the options name: the generator's seed and the shape pick over a session,
+// the points file and the structure as the user would choose them. seed receives the
+// generator's state after the seeding: the start-up's seed, or the session's state. False,
+// with the message written, when a file cannot be read.
+bool SetUp(KestroState& state, TrainingHost& host, const TrainOptions& options, uint32_t& seed) {
+    if (options.session) {
+        const FileResult opened = LoadSessionFile(*options.session, state);
+        if (opened.status != FileStatus::Done) {
+            BadFile("--session", *options.session, opened, "");
+            return false;
+        }
+        ApplyGenerateOptions(state.generateOptions, options);
+        if (options.seed)
+            SetRandomSeed(*options.seed);
+        seed = RandomSeed();
+        if (options.shape) {
+            if (!PickShape(*options.shape, state.generateOptions, state.shapeState, state.pointSet,
+                           state.verifySet))
+                std::fprintf(stderr, "%s: warning: the generation could not place every point\n",
+                             ProgramName.data());
+            RefreshAfterPointsChange(state, host, true);
+        }
+    } else {
+        ApplyGenerateOptions(state.generateOptions, options);
+        SeedGenerator(options);
+        seed = RandomSeed();
+        if (!StartUp(state, host, options.shape.value_or(ShapeWave)))
+            std::fprintf(stderr, "%s: warning: the generation could not place every point\n",
+                         ProgramName.data());
+    }
     if (options.points) {
         const FileResult loaded = OpenPointsFile(state, host, *options.points);
         if (loaded.status != FileStatus::Done) {
-            const std::string why = loaded.status == FileStatus::NotAFile ? "no such file"
-                                    : loaded.status == FileStatus::Refused
-                                        ? "no points could be read from it"
-                                        : loaded.message;
-            std::fprintf(stderr, "%s: bad value for --points: '%s' (%s)\n", ProgramName.data(),
-                         options.points->c_str(), why.c_str());
+            BadFile("--points", *options.points, loaded, "no points could be read from it");
             return false;
         }
     }
     if (options.structure)
-        ComboStructureChange(*options.structure);
+        ChangeStructure(state, *options.structure);
     return true;
 }
 
@@ -474,11 +577,11 @@ void ApplyLearningControls(KestroState& state, const TrainOptions& options) {
         controls.resetAtBeginning = false;
 }
 
-void WriteStart(Output& out, const KestroState& state, const TrainOptions& options, uint32_t seed) {
+void WriteStart(Output& out, const KestroState& state, uint32_t seed) {
     const ClassCounts counts = CountClasses(state.pointSet);
-    const int structure = options.structure.value_or(DefaultStructureIndex);
+    const auto structure = static_cast<size_t>(state.structureIndex);
     out.Text("{\"event\":\"start\",\"seed\":").Int(seed);
-    out.Text(",\"shape\":").Int(options.shape);
+    out.Text(",\"shape\":").Int(state.shapeState.shapeId);
     out.Text(",\"points\":").Int(counts.total);
     out.Text(",\"class1\":").Int(counts.class1);
     out.Text(",\"class2\":").Int(counts.class2);
@@ -508,24 +611,47 @@ void RunLearn(KestroState& state, TrainerHost& host, Output& out, int64_t run) {
     out.EndLine();
 }
 
-// The whole job; the exit status (2 when the points file cannot be read).
+// Writes a file option's file after the runs; false, with the message written, when it fails.
+bool WriteAfterRuns(const FileResult& written) {
+    if (written.status == FileStatus::Done)
+        return true;
+    std::fprintf(stderr, "%s: error: %s\n", ProgramName.data(), written.message.c_str());
+    return false;
+}
+
+// The whole job; the exit status (2 when a file of the options cannot be read, 1 when one
+// cannot be written).
 int Train(const TrainOptions& options) {
     auto state = std::make_unique<KestroState>();
-    state->generateOptions = options.generate;
     Output out;
     TrainerHost host(*state, out, options);
-    const uint32_t seed = SeedGenerator(options);
-    if (!SetUp(*state, host, options))
+    uint32_t seed = 0;
+    if (!SetUp(*state, host, options, seed))
         return 2;
     ApplyLearningControls(*state, options);
-    WriteStart(out, *state, options, seed);
+    WriteStart(out, *state, seed);
     if (options.dumpPoints)
         for (int32_t i = 0; i < state->pointSet.count; ++i)
             WritePoint(out, i, state->pointSet.points[i]);
-    for (int64_t run = 1; run <= options.runs; ++run)
-        RunLearn(*state, host, out, run);
+    for (int64_t run = 1; run <= options.runs; ++run) {
+        if (run > 1 && options.restartBetweenRuns) {
+            // Restart, then a run without the Reset at its beginning that would undo it.
+            RestartNetwork(*state, host);
+            const bool resetAtBeginning = state->controls.resetAtBeginning;
+            state->controls.resetAtBeginning = false;
+            RunLearn(*state, host, out, run);
+            state->controls.resetAtBeginning = resetAtBeginning;
+        } else {
+            RunLearn(*state, host, out, run);
+        }
+    }
     if (options.dumpNetwork)
         WriteNeurons(out);
+    out.Flush();
+    if (options.saveSession && !WriteAfterRuns(SaveSessionFile(*options.saveSession, *state)))
+        return 1;
+    if (options.historyCsv && !WriteAfterRuns(ExportHistoriesCsv(*options.historyCsv, *state)))
+        return 1;
     return 0;
 }
 
