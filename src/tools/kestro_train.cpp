@@ -2,6 +2,13 @@
 // runs Learn runs through the same training code, and prints JSON Lines on stdout. The options
 // are one table, which also gives the --help text. A bad option or value gives one line on stderr
 // and exit status 2, with nothing on stdout.
+#include <fcntl.h>
+#include <poll.h>
+#include <spawn.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <algorithm>
 #include <charconv>
 #include <chrono>
 #include <cmath>
@@ -10,11 +17,14 @@
 #include <exception>
 #include <filesystem>
 #include <iterator>
+#include <map>
 #include <memory>
 #include <optional>
 #include <string>
 #include <string_view>
 #include <system_error>
+#include <thread>
+#include <utility>
 #include <vector>
 
 #include "core/units/glowny/exports.h"
@@ -57,6 +67,9 @@ struct TrainOptions {
     bool dumpNetwork = false;
     std::optional<std::string> saveSession;
     std::optional<std::string> historyCsv;
+    std::optional<std::pair<uint32_t, uint32_t>> seeds;  // first and last seed
+    std::optional<int> jobs;
+    bool seedsWorker = false;  // one run of --seeds: prints whether the stop rule was met
     bool help = false;
 };
 
@@ -141,6 +154,23 @@ void ReadOutputFile(std::optional<std::string>& target, OptionArgument& arg) {
         target = std::string(arg.value);
 }
 
+// A range of seeds "A-B" with A <= B.
+void ReadSeeds(TrainOptions& o, OptionArgument& arg) {
+    const std::string_view text = arg.value;
+    const size_t dash = text.find('-');
+    uint32_t first = 0, last = 0;
+    const auto whole = [](std::string_view part, uint32_t& value) {
+        const auto result = std::from_chars(part.data(), part.data() + part.size(), value);
+        return !part.empty() && result.ec == std::errc() && result.ptr == part.data() + part.size();
+    };
+    if (dash == std::string_view::npos || !whole(text.substr(0, dash), first) ||
+        !whole(text.substr(dash + 1), last) || first > last)
+        arg.Bad("bad value for --seeds: '" + std::string(text) +
+                "' (expected A-B, two seeds 0..4294967295 with A <= B)");
+    else
+        o.seeds = std::pair{first, last};
+}
+
 void ReadStructure(TrainOptions& o, OptionArgument& arg) {
     const int index = FindStructure(arg.value);
     if (index < 0)
@@ -169,6 +199,8 @@ struct OptionEntry {
     std::string_view valueName;
     void (*read)(TrainOptions& options, OptionArgument& argument);
     bool listed = true;
+    // Passed on to the runs of --seeds (the options of --seeds itself are not).
+    bool forwarded = true;
 };
 
 using Arg = OptionArgument&;
@@ -246,10 +278,14 @@ constexpr OptionEntry Options[] = {
     {"--dump-network", "", [](TrainOptions& o, Arg) { o.dumpNetwork = true; }},
     {"--save-session", "FILE", [](TrainOptions& o, Arg a) { ReadOutputFile(o.saveSession, a); }},
     {"--history-csv", "FILE", [](TrainOptions& o, Arg a) { ReadOutputFile(o.historyCsv, a); }},
+    {"--seeds", "A-B", &ReadSeeds, true, false},
+    {"--jobs", "N", [](TrainOptions& o, Arg a) { a.StoreInteger(o.jobs, 1, 1024); }, true, false},
+    // What --seeds gives each of its runs.
+    {"--seeds-worker", "", [](TrainOptions& o, Arg) { o.seedsWorker = true; }, false},
     // Prints the usage text, which lists the options that shape the run.
     {"--help", "", [](TrainOptions& o, Arg) { o.help = true; }, false},
 };
-static_assert(std::size(Options) == 30);
+static_assert(std::size(Options) == 33);
 
 // The usage text: the listed options, with their values, wrapped at UsageWidth columns.
 std::string UsageText() {
@@ -282,7 +318,13 @@ const OptionEntry* FindOption(std::string_view name) {
 struct ParsedOptions {
     TrainOptions options;
     std::string error;
+    std::vector<std::string> forwarded;  // the arguments the runs of --seeds are given
 };
+
+// Options that make no sense with --seeds, which prints only the runs' end lines and makes one
+// run of every seed.
+constexpr std::string_view NotWithSeeds[] = {"--seed",         "--trace",        "--dump-points",
+                                             "--dump-network", "--save-session", "--history-csv"};
 
 // Reads every argument; an error is noted and the rest is still read (a value that follows an
 // option is taken as its value, whatever it looks like), so that nothing ends half-way.
@@ -306,6 +348,7 @@ ParsedOptions ParseOptions(const std::vector<std::string_view>& args) {
             argument.Bad("option " + std::string(name) + " takes no value");
             continue;
         }
+        const size_t from = a;
         if (!entry->valueName.empty()) {
             if (!inlineValue && a + 1 >= args.size()) {
                 argument.Bad("missing value for " + std::string(name));
@@ -314,6 +357,18 @@ ParsedOptions ParseOptions(const std::vector<std::string_view>& args) {
             argument.value = inlineValue ? *inlineValue : args[++a];
         }
         entry->read(parsed.options, argument);
+        if (entry->forwarded)
+            parsed.forwarded.insert(parsed.forwarded.end(), args.begin() + from,
+                                    args.begin() + a + 1);
+    }
+    if (parsed.options.seeds) {
+        for (const std::string_view name : NotWithSeeds)
+            for (const std::string_view arg : args)
+                if (arg == name || arg.starts_with(std::string(name) + "="))
+                    OptionArgument{name, {}, parsed.error}.Bad("option " + std::string(name) +
+                                                               " cannot be combined with --seeds");
+    } else if (parsed.options.jobs) {
+        OptionArgument{"--jobs", {}, parsed.error}.Bad("option --jobs needs --seeds");
     }
     return parsed;
 }
@@ -647,11 +702,192 @@ int Train(const TrainOptions& options) {
     }
     if (options.dumpNetwork)
         WriteNeurons(out);
+    if (options.seedsWorker) {
+        // Whether the last run ended by its learn mode's stop rule (not only by --max-epochs).
+        const bool reached =
+            LearnModeEnds(state->learnMode, state->classificationError, host.RunEpochs());
+        out.Text("{\"event\":\"outcome\",\"reached\":").Text(reached ? "true" : "false");
+        out.Text("}").EndLine();
+    }
     out.Flush();
     if (options.saveSession && !WriteAfterRuns(SaveSessionFile(*options.saveSession, *state)))
         return 1;
     if (options.historyCsv && !WriteAfterRuns(ExportHistoriesCsv(*options.historyCsv, *state)))
         return 1;
+    return 0;
+}
+
+// --- Many seeds: one process of this program per seed ---
+
+// A started run of --seeds: its process and the read end of its stdout.
+struct SeedRun {
+    pid_t pid = -1;
+    int fd = -1;
+    std::string output;
+    int status = 0;
+};
+
+// Starts this program with the arguments; its stdout goes to a pipe whose read end is returned.
+SeedRun SpawnSelf(const std::vector<std::string>& args) {
+    int fds[2];
+    if (pipe2(fds, O_CLOEXEC) != 0)
+        throw std::system_error(errno, std::generic_category(), "cannot make a pipe");
+    posix_spawn_file_actions_t actions;
+    posix_spawn_file_actions_init(&actions);
+    posix_spawn_file_actions_adddup2(&actions, fds[1], STDOUT_FILENO);
+    std::vector<char*> argv;
+    for (const std::string& arg : args)
+        argv.push_back(const_cast<char*>(arg.c_str()));
+    argv.push_back(nullptr);
+    SeedRun run;
+    const int failed =
+        posix_spawn(&run.pid, "/proc/self/exe", &actions, nullptr, argv.data(), environ);
+    posix_spawn_file_actions_destroy(&actions);
+    close(fds[1]);
+    if (failed != 0) {
+        close(fds[0]);
+        throw std::system_error(failed, std::generic_category(), "cannot start a run");
+    }
+    run.fd = fds[0];
+    return run;
+}
+
+// Reads what is there; true at the end of the output, when the process has been waited for.
+bool ReadSome(SeedRun& run) {
+    char buffer[1 << 16];
+    const ssize_t got = read(run.fd, buffer, sizeof buffer);
+    if (got > 0) {
+        run.output.append(buffer, static_cast<size_t>(got));
+        return false;
+    }
+    if (got < 0 && errno == EINTR)
+        return false;
+    close(run.fd);
+    while (waitpid(run.pid, &run.status, 0) < 0 && errno == EINTR) {
+    }
+    return true;
+}
+
+// The text after "key": in a line, up to the next ',' or '}'.
+std::string_view ValueOf(std::string_view line, std::string_view key) {
+    const std::string tag = "\"" + std::string(key) + "\":";
+    const size_t at = line.find(tag);
+    if (at == std::string_view::npos)
+        return {};
+    const size_t from = at + tag.size();
+    return line.substr(from, line.find_first_of(",}", from) - from);
+}
+
+// The value at the nearest rank of a percentile (1..100) of sorted values.
+template <typename T>
+T Percentile(const std::vector<T>& sorted, size_t percent) {
+    return sorted[(percent * sorted.size() + 99) / 100 - 1];
+}
+
+// --seeds A-B: the same options once for every seed, `jobs` processes at a time; the end lines
+// in seed order with their seed, then the summary. The output does not depend on `jobs`.
+int RunSeeds(const ParsedOptions& parsed) {
+    const TrainOptions& options = parsed.options;
+    {
+        // The files the runs read are checked once, here, and told as for one run.
+        auto state = std::make_unique<KestroState>();
+        Output none;
+        TrainerHost host(*state, none, options);
+        uint32_t seed = 0;
+        if (!SetUp(*state, host, options, seed))
+            return 2;
+    }
+    const uint64_t first = options.seeds->first;
+    const uint64_t last = options.seeds->second;
+    const size_t jobs = static_cast<size_t>(
+        options.jobs.value_or(std::max(1, static_cast<int>(std::thread::hardware_concurrency()))));
+
+    Output out;
+    std::map<uint64_t, SeedRun> running, finished;
+    uint64_t next = first;     // the next seed to start
+    uint64_t printed = first;  // the next seed to print
+    std::string failure;
+    int64_t reached = 0, saturated = 0;
+    std::vector<int64_t> epochs;
+    std::vector<float> errors;
+    while (printed <= last && (failure.empty() || !running.empty())) {
+        while (failure.empty() && next <= last && running.size() < jobs) {
+            std::vector<std::string> args = {std::string(ProgramName)};
+            args.insert(args.end(), parsed.forwarded.begin(), parsed.forwarded.end());
+            args.insert(args.end(), {"--seed", std::to_string(next), "--seeds-worker"});
+            running.emplace(next++, SpawnSelf(args));
+        }
+        if (running.empty())
+            break;
+        std::vector<pollfd> fds;
+        for (const auto& [seed, run] : running)
+            fds.push_back(pollfd{run.fd, POLLIN, 0});
+        if (poll(fds.data(), fds.size(), -1) < 0 && errno != EINTR)
+            throw std::system_error(errno, std::generic_category(), "poll");
+        for (const pollfd& fd : fds) {
+            if (fd.revents == 0)
+                continue;
+            const auto at = std::find_if(running.begin(), running.end(),
+                                         [&fd](const auto& r) { return r.second.fd == fd.fd; });
+            if (ReadSome(at->second)) {
+                finished.insert(std::move(*at));
+                running.erase(at);
+            }
+        }
+        // Seeds are printed in order, each as soon as it and all before it are done.
+        for (auto done = finished.find(printed); failure.empty() && done != finished.end();
+             done = finished.find(printed)) {
+            const SeedRun& run = done->second;
+            if (!WIFEXITED(run.status) || WEXITSTATUS(run.status) != 0) {
+                failure =
+                    "the run of seed " + std::to_string(printed) +
+                    (WIFEXITED(run.status)
+                         ? " ended with exit status " + std::to_string(WEXITSTATUS(run.status))
+                         : " was ended by signal " + std::to_string(WTERMSIG(run.status)));
+                break;
+            }
+            std::string_view lastEnd;
+            std::string_view rest = run.output;
+            while (!rest.empty()) {
+                const size_t end = rest.find('\n');
+                const std::string_view line = rest.substr(0, end);
+                rest = end == std::string_view::npos ? "" : rest.substr(end + 1);
+                constexpr std::string_view EndTag = "{\"event\":\"end\",";
+                if (line.starts_with(EndTag)) {
+                    out.Text(EndTag).Text("\"seed\":").Int(static_cast<int64_t>(printed));
+                    out.Text(",").Text(line.substr(EndTag.size())).EndLine();
+                    lastEnd = line;
+                } else if (line.starts_with("{\"event\":\"outcome\"")) {
+                    reached += ValueOf(line, "reached") == "true";
+                }
+            }
+            saturated += ValueOf(lastEnd, "saturated") == "true";
+            const std::string_view epochText = ValueOf(lastEnd, "epochs");
+            const std::string_view errorText = ValueOf(lastEnd, "error");
+            int64_t epochCount = 0;
+            float error = 0;
+            std::from_chars(epochText.data(), epochText.data() + epochText.size(), epochCount);
+            std::from_chars(errorText.data(), errorText.data() + errorText.size(), error);
+            epochs.push_back(epochCount);
+            errors.push_back(error);
+            finished.erase(done);
+            ++printed;
+        }
+    }
+    if (!failure.empty()) {
+        out.Flush();
+        std::fprintf(stderr, "%s: error: %s\n", ProgramName.data(), failure.c_str());
+        return 1;
+    }
+    std::sort(epochs.begin(), epochs.end());
+    std::sort(errors.begin(), errors.end());
+    out.Text("{\"event\":\"summary\",\"runs\":").Int(static_cast<int64_t>(epochs.size()));
+    out.Text(",\"reached\":").Int(reached);
+    out.Text(",\"saturated\":").Int(saturated);
+    out.Text(",\"epochs_median\":").Int(Percentile(epochs, 50));
+    out.Text(",\"epochs_p90\":").Int(Percentile(epochs, 90));
+    out.Text(",\"error_median\":").Float(Percentile(errors, 50)).Text("}");
+    out.EndLine();
     return 0;
 }
 
@@ -671,6 +907,8 @@ int main(int argc, char** argv) {
         return 0;
     }
     try {
+        if (parsed.options.seeds)
+            return RunSeeds(parsed);
         return Train(parsed.options);
     } catch (const std::exception& e) {
         std::fflush(stdout);

@@ -189,6 +189,9 @@ TEST(KestroTrain, BadOptionsGiveExitStatusTwoAndOneLine) {
         {"--session", "/bin/ls"},  // not a session
         {"--save-session", "/nonexistent/x.kestro"},
         {"--history-csv", "/tmp"},  // a folder
+        {"--seeds", "5-3"},
+        {"--seeds", "1-2", "--dump-network"},
+        {"--jobs", "2"},  // without --seeds
     };
     for (const std::vector<std::string>& args : bad) {
         const Result r = Train(args);
@@ -447,6 +450,34 @@ TEST(KestroTrain, RestartBetweenRunsAndHistoryCsv) {
     EXPECT_EQ(rows[10].substr(0, 3), "10,");
     EXPECT_EQ(rows[10].substr(rows[10].find(',', 3) + 1, Field(ends[1], "error").size() + 1),
               Field(ends[1], "error") + ",");
+}
+
+TEST(KestroTrain, SeedsGiveTheSameOutputWhateverTheJobs) {
+    const std::vector<std::string> args = {"--seeds", "3-8", "--amount", "60",
+                                           "--mode",  "-10", "--order",  "1"};
+    std::vector<std::string> one = args, two = args;
+    one.insert(one.end(), {"--jobs", "1"});
+    two.insert(two.end(), {"--jobs", "2"});
+    const Result serial = Train(one);
+    const Result parallel = Train(two);
+    ASSERT_EQ(serial.status, 0) << serial.err;
+    ASSERT_EQ(parallel.status, 0) << parallel.err;
+    EXPECT_EQ(WithoutTimes(serial.out), WithoutTimes(parallel.out));
+    const std::vector<std::string> lines = Lines(parallel.out);
+    ASSERT_EQ(lines.size(), 7u);
+    // Each seed's end line is the one run of that seed prints.
+    for (int k = 0; k < 6; ++k) {
+        const std::string seed = std::to_string(3 + k);
+        EXPECT_EQ(Field(lines[static_cast<size_t>(k)], "seed"), seed);
+        const Result single =
+            Train({"--seed", seed, "--amount", "60", "--mode", "-10", "--order", "1"});
+        EXPECT_EQ(WithoutTimes(Replaced(lines[static_cast<size_t>(k)], ",\"seed\":" + seed, "")),
+                  WithoutTimes(Events(single.out, "end").at(0)));
+    }
+    EXPECT_TRUE(Matches(lines[6],
+                        "{\"event\":\"summary\",\"runs\":6,\"reached\":6,\"saturated\":0,"
+                        "\"epochs_median\":10,\"epochs_p90\":10,\"error_median\":#N}"))
+        << lines[6];
 }
 
 TEST(KestroTrain, GoldenOutput) {
