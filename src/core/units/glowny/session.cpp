@@ -605,8 +605,8 @@ bool ParseSession(std::string_view bytes, SessionData& data, std::string& messag
     const QJsonDocument document = QJsonDocument::fromJson(
         QByteArray::fromRawData(bytes.data(), static_cast<qsizetype>(bytes.size())), &error);
     if (error.error != QJsonParseError::NoError) {
-        message = "not valid JSON at byte " + std::to_string(error.offset) + " (" +
-                  error.errorString().toStdString() + "); is the file cut short?";
+        message = "not valid JSON at byte " + std::to_string(error.offset) + ": " +
+                  error.errorString().toStdString() + "; cut short?";
         return false;
     }
     if (!document.isObject()) {

@@ -31,8 +31,12 @@ std::string SessionBytes(const KestroState& state) {
     return SessionJson(*CaptureSession(state));
 }
 
-FileResult ReadSession(std::string_view bytes, KestroState& state) {
+namespace {
+
+// ReadSession, with the file's name (or nothing) in the message of a refusal.
+FileResult ReadNamedSession(std::string_view bytes, KestroState& state, const std::string& name) {
     FileResult result;
+    const std::string subject = name.empty() ? "Not" : "\"" + name + "\" is not";
     if (state.learning) {
         result.status = FileStatus::Refused;
         result.message = "A session cannot be opened while the network learns.";
@@ -43,12 +47,18 @@ FileResult ReadSession(std::string_view bytes, KestroState& state) {
     std::string problem;
     if (!ParseSession(bytes, *data, problem)) {
         result.status = FileStatus::Refused;
-        result.message = "Not a session this program can open: " + problem + ".";
+        result.message = subject + " a session this program can open (" + problem + ").";
         return result;
     }
     ApplySession(*data, state);
     result.points = state.pointSet.count;
     return result;
+}
+
+}  // namespace
+
+FileResult ReadSession(std::string_view bytes, KestroState& state) {
+    return ReadNamedSession(bytes, state, "");
 }
 
 FileResult SaveSessionFile(const std::filesystem::path& path, const KestroState& state) {
@@ -62,7 +72,7 @@ FileResult LoadSessionFile(const std::filesystem::path& path, KestroState& state
     FileResult result = ReadFileBytes(path, MaxSessionFileSize, "session file", bytes);
     if (result.status != FileStatus::Done)
         return result;
-    return ReadSession(bytes, state);
+    return ReadNamedSession(bytes, state, path.string());
 }
 
 }  // namespace kestro
