@@ -534,6 +534,9 @@ std::string SessionJson(const SessionData& data) {
     KESTRO_ASSERT(s.structureIndex >= 0 &&
                   s.structureIndex < static_cast<int32_t>(StructureTexts.size()));
     const std::string_view structure = StructureTexts[static_cast<size_t>(s.structureIndex)];
+    // A file whose networks do not fit its structure could not be opened again.
+    KESTRO_ASSERT(data.network.layerSizes == StructureSizes(structure));
+    KESTRO_ASSERT(s.restartNetwork.layerSizes == StructureSizes(structure));
     const LearnParameters& p = s.learnParameters;
     const LearnControls& c = s.controls;
     const GenerateOptions& g = s.generateOptions;

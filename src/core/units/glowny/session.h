@@ -37,7 +37,8 @@ struct SessionData {
 
 // The session's JSON text. Floats are written as JSON numbers that read back as the same float;
 // a negative zero and values that are not finite as the strings "-0", "NaN", "Infinity" and
-// "-Infinity".
+// "-Infinity". Requires a structure of the list that both networks fit (assertions), so that
+// no file is written that could not be opened.
 std::string SessionJson(const SessionData& data);
 
 // Reads a session's JSON text into data. False, with a message that names the problem, for

@@ -210,6 +210,10 @@ void ResetNetwork(KestroState& state, TrainingHost& host) {
 }
 
 void RestartNetwork(KestroState& state, TrainingHost& host) {
+    // The values were taken from this structure (every structure choice takes them anew).
+    KESTRO_ASSERT(static_cast<int32_t>(state.restartNetwork.layerSizes.size()) == LayerCount());
+    for (int32_t l = 0; l < LayerCount(); ++l)
+        KESTRO_ASSERT(state.restartNetwork.layerSizes[static_cast<size_t>(l)] == LayerSize(l));
     ResetCounters(state);
     PutNetworkValues(state.restartNetwork);
     RefreshAfterReset(state, host);

@@ -66,6 +66,7 @@ void ResetNetwork(KestroState& state, TrainingHost& host);
 // Restart: the network back to its values right after the latest Reset Network or structure
 // choice (state.restartNetwork), and the counters, ni and histories back to their start as
 // Reset Network returns them; draws no random number. Views and status as after a Reset.
+// Requires values of the current structure (an assertion).
 void RestartNetwork(KestroState& state, TrainingHost& host);
 
 // Every value of the engine's network.
