@@ -2,21 +2,35 @@
 // runs Learn runs through the same training code, and prints JSON Lines on stdout. The options
 // are one table, which also gives the --help text. A bad option or value gives one line on stderr
 // and exit status 2, with nothing on stdout.
+#include <fcntl.h>
+#include <poll.h>
+#include <spawn.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <algorithm>
 #include <charconv>
 #include <chrono>
 #include <cmath>
 #include <cstdint>
 #include <cstdio>
 #include <exception>
+#include <filesystem>
 #include <iterator>
+#include <map>
 #include <memory>
 #include <optional>
 #include <string>
 #include <string_view>
 #include <system_error>
+#include <thread>
+#include <utility>
 #include <vector>
 
+#include "core/units/glowny/exports.h"
 #include "core/units/glowny/learnparams.h"
+#include "core/units/glowny/session.h"
+#include "core/units/glowny/shapes.h"
 #include "core/units/glowny/startup.h"
 #include "core/units/glowny/state.h"
 #include "core/units/glowny/training.h"
@@ -31,8 +45,10 @@ constexpr std::string_view ProgramName = "kestro-train";
 // The options, as given on the command line; unset ones keep the window's start-up default.
 struct TrainOptions {
     std::optional<uint32_t> seed;
-    int32_t shape = ShapeWave;
+    std::optional<int32_t> shape;
     GenerateOptions generate;
+    unsigned generateGiven = 0;  // GivenAmount | ...: the generation options on the command line
+    std::optional<std::string> session;
     std::optional<std::string> points;
     std::optional<int> structure;  // index into StructureTexts
     std::optional<int32_t> order;
@@ -43,13 +59,23 @@ struct TrainOptions {
     bool noVerify = false;
     std::optional<int32_t> mode;
     bool continueRuns = false;
+    bool restartBetweenRuns = false;
     int64_t runs = 1;
     std::optional<int64_t> maxEpochs;
     bool trace = false;
     bool dumpPoints = false;
     bool dumpNetwork = false;
+    std::optional<std::string> saveSession;
+    std::optional<std::string> historyCsv;
+    std::optional<std::pair<uint32_t, uint32_t>> seeds;  // first and last seed
+    std::optional<int> jobs;
+    bool seedsWorker = false;  // one run of --seeds: prints whether the stop rule was met
     bool help = false;
 };
+
+// The generation options, as bits of TrainOptions::generateGiven.
+constexpr unsigned GivenAmount = 1, GivenArrangement = 2, GivenEqual = 4, GivenMinDist = 8,
+                   GivenMinDistInside = 16;
 
 // One option as a reader of the table sees it: its name, its value (empty for a switch) and the
 // parse's first error. A reader notes a bad value and parsing goes on; only the first error noted
@@ -107,6 +133,42 @@ void ReadMinDistance(TrainOptions& o, OptionArgument& arg) {
     }
     o.generate.minDistBetween = true;
     o.generate.minDistance = MinDistanceFromPosition(static_cast<int32_t>(position));
+    o.generateGiven |= GivenMinDist;
+}
+
+// A file the trainer writes after its runs: the folder must exist, and the name must not be a
+// folder, so that a mistyped name is told before the runs rather than after them.
+void ReadOutputFile(std::optional<std::string>& target, OptionArgument& arg) {
+    const std::filesystem::path path(arg.value);
+    std::error_code error;
+    const std::filesystem::path folder = path.has_parent_path() ? path.parent_path() : ".";
+    if (arg.value.empty())
+        arg.Bad("bad value for " + std::string(arg.name) + ": empty file name");
+    else if (!std::filesystem::is_directory(folder, error))
+        arg.Bad("bad value for " + std::string(arg.name) + ": '" + std::string(arg.value) +
+                "' (no such folder)");
+    else if (std::filesystem::is_directory(path, error))
+        arg.Bad("bad value for " + std::string(arg.name) + ": '" + std::string(arg.value) +
+                "' (a folder)");
+    else
+        target = std::string(arg.value);
+}
+
+// A range of seeds "A-B" with A <= B.
+void ReadSeeds(TrainOptions& o, OptionArgument& arg) {
+    const std::string_view text = arg.value;
+    const size_t dash = text.find('-');
+    uint32_t first = 0, last = 0;
+    const auto whole = [](std::string_view part, uint32_t& value) {
+        const auto result = std::from_chars(part.data(), part.data() + part.size(), value);
+        return !part.empty() && result.ec == std::errc() && result.ptr == part.data() + part.size();
+    };
+    if (dash == std::string_view::npos || !whole(text.substr(0, dash), first) ||
+        !whole(text.substr(dash + 1), last) || first > last)
+        arg.Bad("bad value for --seeds: '" + std::string(text) +
+                "' (expected A-B, two seeds 0..4294967295 with A <= B)");
+    else
+        o.seeds = std::pair{first, last};
 }
 
 void ReadStructure(TrainOptions& o, OptionArgument& arg) {
@@ -137,6 +199,8 @@ struct OptionEntry {
     std::string_view valueName;
     void (*read)(TrainOptions& options, OptionArgument& argument);
     bool listed = true;
+    // Passed on to the runs of --seeds (the options of --seeds itself are not).
+    bool forwarded = true;
 };
 
 using Arg = OptionArgument&;
@@ -147,12 +211,33 @@ constexpr OptionEntry Options[] = {
     {"--shape", "ID",
      [](TrainOptions& o, Arg a) { a.StoreInteger(o.shape, INT32_MIN, INT32_MAX); }},
     {"--amount", "N",
-     [](TrainOptions& o, Arg a) { a.StoreInteger(o.generate.amount, 1, MaxPoints); }},
+     [](TrainOptions& o, Arg a) {
+         a.StoreInteger(o.generate.amount, 1, MaxPoints);
+         o.generateGiven |= GivenAmount;
+     }},
     {"--arrangement", "N",
-     [](TrainOptions& o, Arg a) { a.StoreInteger(o.generate.arrangement, 0, 3); }},
-    {"--equal", "", [](TrainOptions& o, Arg) { o.generate.equal = true; }},
+     [](TrainOptions& o, Arg a) {
+         a.StoreInteger(o.generate.arrangement, 0, 3);
+         o.generateGiven |= GivenArrangement;
+     }},
+    {"--equal", "",
+     [](TrainOptions& o, Arg) {
+         o.generate.equal = true;
+         o.generateGiven |= GivenEqual;
+     }},
     {"--min-dist", "D", &ReadMinDistance},
-    {"--min-dist-inside", "", [](TrainOptions& o, Arg) { o.generate.minDistInside = true; }},
+    {"--min-dist-inside", "",
+     [](TrainOptions& o, Arg) {
+         o.generate.minDistInside = true;
+         o.generateGiven |= GivenMinDistInside;
+     }},
+    {"--session", "FILE",
+     [](TrainOptions& o, Arg a) {
+         if (a.value.empty())
+             a.Bad("bad value for --session: empty file name");
+         else
+             o.session = std::string(a.value);
+     }},
     {"--points", "FILE",
      [](TrainOptions& o, Arg a) {
          if (a.value.empty())
@@ -184,16 +269,23 @@ constexpr OptionEntry Options[] = {
     {"--no-verify", "", [](TrainOptions& o, Arg) { o.noVerify = true; }},
     {"--mode", "M", &ReadMode},
     {"--continue", "", [](TrainOptions& o, Arg) { o.continueRuns = true; }},
+    {"--restart-between-runs", "", [](TrainOptions& o, Arg) { o.restartBetweenRuns = true; }},
     {"--runs", "K", [](TrainOptions& o, Arg a) { a.StoreInteger(o.runs, 1, INT32_MAX); }},
     {"--max-epochs", "E",
      [](TrainOptions& o, Arg a) { a.StoreInteger(o.maxEpochs, 1, INT64_MAX); }},
     {"--trace", "", [](TrainOptions& o, Arg) { o.trace = true; }},
     {"--dump-points", "", [](TrainOptions& o, Arg) { o.dumpPoints = true; }},
     {"--dump-network", "", [](TrainOptions& o, Arg) { o.dumpNetwork = true; }},
+    {"--save-session", "FILE", [](TrainOptions& o, Arg a) { ReadOutputFile(o.saveSession, a); }},
+    {"--history-csv", "FILE", [](TrainOptions& o, Arg a) { ReadOutputFile(o.historyCsv, a); }},
+    {"--seeds", "A-B", &ReadSeeds, true, false},
+    {"--jobs", "N", [](TrainOptions& o, Arg a) { a.StoreInteger(o.jobs, 1, 1024); }, true, false},
+    // What --seeds gives each of its runs.
+    {"--seeds-worker", "", [](TrainOptions& o, Arg) { o.seedsWorker = true; }, false},
     // Prints the usage text, which lists the options that shape the run.
     {"--help", "", [](TrainOptions& o, Arg) { o.help = true; }, false},
 };
-static_assert(std::size(Options) == 26);
+static_assert(std::size(Options) == 33);
 
 // The usage text: the listed options, with their values, wrapped at UsageWidth columns.
 std::string UsageText() {
@@ -226,7 +318,13 @@ const OptionEntry* FindOption(std::string_view name) {
 struct ParsedOptions {
     TrainOptions options;
     std::string error;
+    std::vector<std::string> forwarded;  // the arguments the runs of --seeds are given
 };
+
+// Options that make no sense with --seeds, which prints only the runs' end lines and makes one
+// run of every seed.
+constexpr std::string_view NotWithSeeds[] = {"--seed",         "--trace",        "--dump-points",
+                                             "--dump-network", "--save-session", "--history-csv"};
 
 // Reads every argument; an error is noted and the rest is still read (a value that follows an
 // option is taken as its value, whatever it looks like), so that nothing ends half-way.
@@ -250,6 +348,7 @@ ParsedOptions ParseOptions(const std::vector<std::string_view>& args) {
             argument.Bad("option " + std::string(name) + " takes no value");
             continue;
         }
+        const size_t from = a;
         if (!entry->valueName.empty()) {
             if (!inlineValue && a + 1 >= args.size()) {
                 argument.Bad("missing value for " + std::string(name));
@@ -258,6 +357,18 @@ ParsedOptions ParseOptions(const std::vector<std::string_view>& args) {
             argument.value = inlineValue ? *inlineValue : args[++a];
         }
         entry->read(parsed.options, argument);
+        if (entry->forwarded)
+            parsed.forwarded.insert(parsed.forwarded.end(), args.begin() + from,
+                                    args.begin() + a + 1);
+    }
+    if (parsed.options.seeds) {
+        for (const std::string_view name : NotWithSeeds)
+            for (const std::string_view arg : args)
+                if (arg == name || arg.starts_with(std::string(name) + "="))
+                    OptionArgument{name, {}, parsed.error}.Bad("option " + std::string(name) +
+                                                               " cannot be combined with --seeds");
+    } else if (parsed.options.jobs) {
+        OptionArgument{"--jobs", {}, parsed.error}.Bad("option --jobs needs --seeds");
     }
     return parsed;
 }
@@ -403,35 +514,82 @@ void WriteNeurons(Output& out) {
 }
 
 // Seeds the shared generator as the window does when it is created: with the seed given, else
-// from the clock. Returns the seed.
-uint32_t SeedGenerator(const TrainOptions& options) {
+// from the clock.
+void SeedGenerator(const TrainOptions& options) {
     if (options.seed)
         SetRandomSeed(*options.seed);
     else
         RandomizeFromClock();
-    return RandomSeed();
 }
 
-// The window's start-up, then the points file and the structure as the user would choose them.
-// False, with the message written, when the points file cannot be read.
-bool SetUp(KestroState& state, TrainingHost& host, const TrainOptions& options) {
-    if (!StartUp(state, host, options.shape))
-        std::fprintf(stderr, "%s: warning: the generation could not place every point\n",
-                     ProgramName.data());
+// The generation options given on the command line into the state's.
+void ApplyGenerateOptions(GenerateOptions& target, const TrainOptions& options) {
+    const GenerateOptions& given = options.generate;
+    if (options.generateGiven & GivenAmount)
+        target.amount = given.amount;
+    if (options.generateGiven & GivenArrangement)
+        target.arrangement = given.arrangement;
+    if (options.generateGiven & GivenEqual)
+        target.equal = true;
+    if (options.generateGiven & GivenMinDist) {
+        target.minDistBetween = true;
+        target.minDistance = given.minDistance;
+    }
+    if (options.generateGiven & GivenMinDistInside)
+        target.minDistInside = true;
+}
+
+// Writes the one line of a file option that cannot be read.
+void BadFile(std::string_view option, const std::string& file, const FileResult& result,
+             std::string_view refused) {
+    const std::string why = result.status == FileStatus::NotAFile ? "no such file"
+                            : result.status == FileStatus::Refused && !refused.empty()
+                                ? std::string(refused)
+                                : result.message;
+    std::fprintf(stderr, "%s: bad value for %s: '%s' (%s)\n", ProgramName.data(),
+                 std::string(option).c_str(), file.c_str(), why.c_str());
+}
+
+// The window's start-up (the generator seeded as the window seeds it), or the session opened
+// instead, then what the options name: the generator's seed and the shape pick over a session,
+// the points file and the structure as the user would choose them. seed receives the
+// generator's state after the seeding: the start-up's seed, or the session's state. False,
+// with the message written, when a file cannot be read.
+bool SetUp(KestroState& state, TrainingHost& host, const TrainOptions& options, uint32_t& seed) {
+    if (options.session) {
+        const FileResult opened = LoadSessionFile(*options.session, state);
+        if (opened.status != FileStatus::Done) {
+            BadFile("--session", *options.session, opened, "");
+            return false;
+        }
+        ApplyGenerateOptions(state.generateOptions, options);
+        if (options.seed)
+            SetRandomSeed(*options.seed);
+        seed = RandomSeed();
+        if (options.shape) {
+            if (!PickShape(*options.shape, state.generateOptions, state.shapeState, state.pointSet,
+                           state.verifySet))
+                std::fprintf(stderr, "%s: warning: the generation could not place every point\n",
+                             ProgramName.data());
+            RefreshAfterPointsChange(state, host, true);
+        }
+    } else {
+        ApplyGenerateOptions(state.generateOptions, options);
+        SeedGenerator(options);
+        seed = RandomSeed();
+        if (!StartUp(state, host, options.shape.value_or(ShapeWave)))
+            std::fprintf(stderr, "%s: warning: the generation could not place every point\n",
+                         ProgramName.data());
+    }
     if (options.points) {
         const FileResult loaded = OpenPointsFile(state, host, *options.points);
         if (loaded.status != FileStatus::Done) {
-            const std::string why = loaded.status == FileStatus::NotAFile ? "no such file"
-                                    : loaded.status == FileStatus::Refused
-                                        ? "no points could be read from it"
-                                        : loaded.message;
-            std::fprintf(stderr, "%s: bad value for --points: '%s' (%s)\n", ProgramName.data(),
-                         options.points->c_str(), why.c_str());
+            BadFile("--points", *options.points, loaded, "no points could be read from it");
             return false;
         }
     }
     if (options.structure)
-        ComboStructureChange(*options.structure);
+        ChangeStructure(state, *options.structure);
     return true;
 }
 
@@ -474,11 +632,11 @@ void ApplyLearningControls(KestroState& state, const TrainOptions& options) {
         controls.resetAtBeginning = false;
 }
 
-void WriteStart(Output& out, const KestroState& state, const TrainOptions& options, uint32_t seed) {
+void WriteStart(Output& out, const KestroState& state, uint32_t seed) {
     const ClassCounts counts = CountClasses(state.pointSet);
-    const int structure = options.structure.value_or(DefaultStructureIndex);
+    const auto structure = static_cast<size_t>(state.structureIndex);
     out.Text("{\"event\":\"start\",\"seed\":").Int(seed);
-    out.Text(",\"shape\":").Int(options.shape);
+    out.Text(",\"shape\":").Int(state.shapeState.shapeId);
     out.Text(",\"points\":").Int(counts.total);
     out.Text(",\"class1\":").Int(counts.class1);
     out.Text(",\"class2\":").Int(counts.class2);
@@ -509,24 +667,228 @@ void RunLearn(KestroState& state, TrainerHost& host, Output& out, int64_t run) {
     out.EndLine();
 }
 
-// The whole job; the exit status (2 when the points file cannot be read).
+// Writes a file option's file after the runs; false, with the message written, when it fails.
+bool WriteAfterRuns(const FileResult& written) {
+    if (written.status == FileStatus::Done)
+        return true;
+    std::fprintf(stderr, "%s: error: %s\n", ProgramName.data(), written.message.c_str());
+    return false;
+}
+
+// The whole job; the exit status (2 when a file of the options cannot be read, 1 when one
+// cannot be written).
 int Train(const TrainOptions& options) {
     auto state = std::make_unique<KestroState>();
-    state->generateOptions = options.generate;
     Output out;
     TrainerHost host(*state, out, options);
-    const uint32_t seed = SeedGenerator(options);
-    if (!SetUp(*state, host, options))
+    uint32_t seed = 0;
+    if (!SetUp(*state, host, options, seed))
         return 2;
     ApplyLearningControls(*state, options);
-    WriteStart(out, *state, options, seed);
+    WriteStart(out, *state, seed);
     if (options.dumpPoints)
         for (int32_t i = 0; i < state->pointSet.count; ++i)
             WritePoint(out, i, state->pointSet.points[i]);
-    for (int64_t run = 1; run <= options.runs; ++run)
-        RunLearn(*state, host, out, run);
+    for (int64_t run = 1; run <= options.runs; ++run) {
+        if (run > 1 && options.restartBetweenRuns) {
+            // Restart, then a run without the Reset at its beginning that would undo it.
+            RestartNetwork(*state, host);
+            const bool resetAtBeginning = state->controls.resetAtBeginning;
+            state->controls.resetAtBeginning = false;
+            RunLearn(*state, host, out, run);
+            state->controls.resetAtBeginning = resetAtBeginning;
+        } else {
+            RunLearn(*state, host, out, run);
+        }
+    }
     if (options.dumpNetwork)
         WriteNeurons(out);
+    if (options.seedsWorker) {
+        // Whether the last run ended by its learn mode's stop rule (not only by --max-epochs).
+        const bool reached =
+            LearnModeEnds(state->learnMode, state->classificationError, host.RunEpochs());
+        out.Text("{\"event\":\"outcome\",\"reached\":").Text(reached ? "true" : "false");
+        out.Text("}").EndLine();
+    }
+    out.Flush();
+    if (options.saveSession && !WriteAfterRuns(SaveSessionFile(*options.saveSession, *state)))
+        return 1;
+    if (options.historyCsv && !WriteAfterRuns(ExportHistoriesCsv(*options.historyCsv, *state)))
+        return 1;
+    return 0;
+}
+
+// --- Many seeds: one process of this program per seed ---
+
+// A started run of --seeds: its process and the read end of its stdout.
+struct SeedRun {
+    pid_t pid = -1;
+    int fd = -1;
+    std::string output;
+    int status = 0;
+};
+
+// Starts this program with the arguments; its stdout goes to a pipe whose read end is returned.
+SeedRun SpawnSelf(const std::vector<std::string>& args) {
+    int fds[2];
+    if (pipe2(fds, O_CLOEXEC) != 0)
+        throw std::system_error(errno, std::generic_category(), "cannot make a pipe");
+    posix_spawn_file_actions_t actions;
+    posix_spawn_file_actions_init(&actions);
+    posix_spawn_file_actions_adddup2(&actions, fds[1], STDOUT_FILENO);
+    std::vector<char*> argv;
+    for (const std::string& arg : args)
+        argv.push_back(const_cast<char*>(arg.c_str()));
+    argv.push_back(nullptr);
+    SeedRun run;
+    const int failed =
+        posix_spawn(&run.pid, "/proc/self/exe", &actions, nullptr, argv.data(), environ);
+    posix_spawn_file_actions_destroy(&actions);
+    close(fds[1]);
+    if (failed != 0) {
+        close(fds[0]);
+        throw std::system_error(failed, std::generic_category(), "cannot start a run");
+    }
+    run.fd = fds[0];
+    return run;
+}
+
+// Reads what is there; true at the end of the output, when the process has been waited for.
+bool ReadSome(SeedRun& run) {
+    char buffer[1 << 16];
+    const ssize_t got = read(run.fd, buffer, sizeof buffer);
+    if (got > 0) {
+        run.output.append(buffer, static_cast<size_t>(got));
+        return false;
+    }
+    if (got < 0 && errno == EINTR)
+        return false;
+    close(run.fd);
+    while (waitpid(run.pid, &run.status, 0) < 0 && errno == EINTR) {
+    }
+    return true;
+}
+
+// The text after "key": in a line, up to the next ',' or '}'.
+std::string_view ValueOf(std::string_view line, std::string_view key) {
+    const std::string tag = "\"" + std::string(key) + "\":";
+    const size_t at = line.find(tag);
+    if (at == std::string_view::npos)
+        return {};
+    const size_t from = at + tag.size();
+    return line.substr(from, line.find_first_of(",}", from) - from);
+}
+
+// The value at the nearest rank of a percentile (1..100) of sorted values.
+template <typename T>
+T Percentile(const std::vector<T>& sorted, size_t percent) {
+    return sorted[(percent * sorted.size() + 99) / 100 - 1];
+}
+
+// --seeds A-B: the same options once for every seed, `jobs` processes at a time; the end lines
+// in seed order with their seed, then the summary. The output does not depend on `jobs`.
+int RunSeeds(const ParsedOptions& parsed) {
+    const TrainOptions& options = parsed.options;
+    {
+        // The files the runs read are checked once, here, and told as for one run.
+        auto state = std::make_unique<KestroState>();
+        Output none;
+        TrainerHost host(*state, none, options);
+        uint32_t seed = 0;
+        if (!SetUp(*state, host, options, seed))
+            return 2;
+    }
+    const uint64_t first = options.seeds->first;
+    const uint64_t last = options.seeds->second;
+    const size_t jobs = static_cast<size_t>(
+        options.jobs.value_or(std::max(1, static_cast<int>(std::thread::hardware_concurrency()))));
+
+    Output out;
+    std::map<uint64_t, SeedRun> running, finished;
+    uint64_t next = first;     // the next seed to start
+    uint64_t printed = first;  // the next seed to print
+    std::string failure;
+    int64_t reached = 0, saturated = 0;
+    std::vector<int64_t> epochs;
+    std::vector<float> errors;
+    while (printed <= last && (failure.empty() || !running.empty())) {
+        while (failure.empty() && next <= last && running.size() < jobs) {
+            std::vector<std::string> args = {std::string(ProgramName)};
+            args.insert(args.end(), parsed.forwarded.begin(), parsed.forwarded.end());
+            args.insert(args.end(), {"--seed", std::to_string(next), "--seeds-worker"});
+            running.emplace(next++, SpawnSelf(args));
+        }
+        if (running.empty())
+            break;
+        std::vector<pollfd> fds;
+        for (const auto& [seed, run] : running)
+            fds.push_back(pollfd{run.fd, POLLIN, 0});
+        if (poll(fds.data(), fds.size(), -1) < 0 && errno != EINTR)
+            throw std::system_error(errno, std::generic_category(), "poll");
+        for (const pollfd& fd : fds) {
+            if (fd.revents == 0)
+                continue;
+            const auto at = std::find_if(running.begin(), running.end(),
+                                         [&fd](const auto& r) { return r.second.fd == fd.fd; });
+            if (ReadSome(at->second)) {
+                finished.insert(std::move(*at));
+                running.erase(at);
+            }
+        }
+        // Seeds are printed in order, each as soon as it and all before it are done.
+        for (auto done = finished.find(printed); failure.empty() && done != finished.end();
+             done = finished.find(printed)) {
+            const SeedRun& run = done->second;
+            if (!WIFEXITED(run.status) || WEXITSTATUS(run.status) != 0) {
+                failure =
+                    "the run of seed " + std::to_string(printed) +
+                    (WIFEXITED(run.status)
+                         ? " ended with exit status " + std::to_string(WEXITSTATUS(run.status))
+                         : " was ended by signal " + std::to_string(WTERMSIG(run.status)));
+                break;
+            }
+            std::string_view lastEnd;
+            std::string_view rest = run.output;
+            while (!rest.empty()) {
+                const size_t end = rest.find('\n');
+                const std::string_view line = rest.substr(0, end);
+                rest = end == std::string_view::npos ? "" : rest.substr(end + 1);
+                constexpr std::string_view EndTag = "{\"event\":\"end\",";
+                if (line.starts_with(EndTag)) {
+                    out.Text(EndTag).Text("\"seed\":").Int(static_cast<int64_t>(printed));
+                    out.Text(",").Text(line.substr(EndTag.size())).EndLine();
+                    lastEnd = line;
+                } else if (line.starts_with("{\"event\":\"outcome\"")) {
+                    reached += ValueOf(line, "reached") == "true";
+                }
+            }
+            saturated += ValueOf(lastEnd, "saturated") == "true";
+            const std::string_view epochText = ValueOf(lastEnd, "epochs");
+            const std::string_view errorText = ValueOf(lastEnd, "error");
+            int64_t epochCount = 0;
+            float error = 0;
+            std::from_chars(epochText.data(), epochText.data() + epochText.size(), epochCount);
+            std::from_chars(errorText.data(), errorText.data() + errorText.size(), error);
+            epochs.push_back(epochCount);
+            errors.push_back(error);
+            finished.erase(done);
+            ++printed;
+        }
+    }
+    if (!failure.empty()) {
+        out.Flush();
+        std::fprintf(stderr, "%s: error: %s\n", ProgramName.data(), failure.c_str());
+        return 1;
+    }
+    std::sort(epochs.begin(), epochs.end());
+    std::sort(errors.begin(), errors.end());
+    out.Text("{\"event\":\"summary\",\"runs\":").Int(static_cast<int64_t>(epochs.size()));
+    out.Text(",\"reached\":").Int(reached);
+    out.Text(",\"saturated\":").Int(saturated);
+    out.Text(",\"epochs_median\":").Int(Percentile(epochs, 50));
+    out.Text(",\"epochs_p90\":").Int(Percentile(epochs, 90));
+    out.Text(",\"error_median\":").Float(Percentile(errors, 50)).Text("}");
+    out.EndLine();
     return 0;
 }
 
@@ -546,6 +908,8 @@ int main(int argc, char** argv) {
         return 0;
     }
     try {
+        if (parsed.options.seeds)
+            return RunSeeds(parsed);
         return Train(parsed.options);
     } catch (const std::exception& e) {
         std::fflush(stdout);

@@ -101,6 +101,14 @@ std::string WithoutTimes(const std::string& text) {
     return result;
 }
 
+// The text with the first occurrence of `from` replaced.
+std::string Replaced(std::string text, const std::string& from, const std::string& to) {
+    const size_t at = text.find(from);
+    if (at != std::string::npos)
+        text.replace(at, from.size(), to);
+    return text;
+}
+
 // Whether text is a JSON number that reads back completely as a float.
 bool IsNumber(std::string_view text) {
     float value = 0;
@@ -179,6 +187,13 @@ TEST(KestroTrain, BadOptionsGiveExitStatusTwoAndOneLine) {
         {"extra"},
         {"--points", "/nonexistent/x.points"},
         {"--points", "/bin/ls"},  // a file that gives no point is refused
+        {"--session", "/nonexistent/x.kestro"},
+        {"--session", "/bin/ls"},  // not a session
+        {"--save-session", "/nonexistent/x.kestro"},
+        {"--history-csv", "/tmp"},  // a folder
+        {"--seeds", "5-3"},
+        {"--seeds", "1-2", "--dump-network"},
+        {"--jobs", "2"},  // without --seeds
     };
     for (const std::vector<std::string>& args : bad) {
         const Result r = Train(args);
@@ -377,6 +392,96 @@ TEST(KestroTrain, PointsFileAndStructure) {
     EXPECT_EQ(lines[4], "{\"event\":\"point\",\"i\":3,\"x\":0.1,\"y\":0.2,\"class\":2}");
     EXPECT_EQ(IntField(Events(r.out, "end").at(0), "presentations"), 4);
     EXPECT_EQ(Events(r.out, "neuron").size(), 19u);
+}
+
+// The lines of an output from its first end line on, without the run numbers and the times.
+std::string FromFirstEnd(const std::string& text) {
+    std::string rest = WithoutTimes(text.substr(text.find("{\"event\":\"end\"")));
+    for (size_t at = rest.find("\"run\":"); at != std::string::npos;
+         at = rest.find("\"run\":", at + 1))
+        rest.erase(at + 6, rest.find(',', at) - at - 6);
+    return rest;
+}
+
+TEST(KestroTrain, SavingASessionBetweenRunsChangesNothing) {
+    const std::string session =
+        (std::filesystem::temp_directory_path() / "kestro_train_test.kestro").string();
+    for (const std::string order : {"0", "1", "2", "3", "4"}) {
+        for (const std::string variant : {"", "--premphase", "--no-verify"}) {
+            std::vector<std::string> common = {"--mode", "14", "--continue", "--max-epochs",
+                                               "1000"};
+            std::vector<std::string> first = {"--seed", "3", "--order", order};
+            if (!variant.empty())
+                first.push_back(variant);
+            first.insert(first.end(), common.begin(), common.end());
+            std::vector<std::string> both = first;
+            both.insert(both.end(), {"--runs", "2", "--dump-network"});
+            first.insert(first.end(), {"--save-session", session});
+            std::vector<std::string> second = {"--session", session, "--dump-network"};
+            second.insert(second.end(), common.begin(), common.end());
+
+            const Result whole = Train(both);
+            ASSERT_EQ(whole.status, 0) << whole.err;
+            ASSERT_EQ(Train(first).status, 0);
+            const Result resumed = Train(second);
+            ASSERT_EQ(resumed.status, 0) << resumed.err;
+            // The second run's end line and the network after it.
+            const std::string expected =
+                FromFirstEnd(whole.out.substr(whole.out.find("{\"event\":\"end\",\"run\":2")));
+            EXPECT_EQ(FromFirstEnd(resumed.out), expected) << order << variant;
+            EXPECT_EQ(IntField(Events(resumed.out, "end").at(0), "epochs"), 2000);
+        }
+    }
+    std::filesystem::remove(session);
+}
+
+TEST(KestroTrain, RestartBetweenRunsAndHistoryCsv) {
+    const std::string csv =
+        (std::filesystem::temp_directory_path() / "kestro_train_test.csv").string();
+    const Result r = Train({"--seed", "4", "--amount", "50", "--order", "0", "--mode", "-10",
+                            "--runs", "2", "--restart-between-runs", "--history-csv", csv});
+    ASSERT_EQ(r.status, 0) << r.err;
+    // Restarted, the Fixed order repeats the first run exactly.
+    const std::vector<std::string> ends = Events(WithoutTimes(r.out), "end");
+    ASSERT_EQ(ends.size(), 2u);
+    EXPECT_EQ(ends[1], Replaced(ends[0], "\"run\":1", "\"run\":2"));
+    EXPECT_EQ(IntField(ends[1], "epochs"), 10);
+
+    const std::vector<std::string> rows = Lines(ReadFile(csv));
+    std::filesystem::remove(csv);
+    ASSERT_EQ(rows.size(), 11u);
+    EXPECT_EQ(rows[0], "epoch,ni,error,mse,verify");
+    EXPECT_EQ(rows[10].substr(0, 3), "10,");
+    EXPECT_EQ(rows[10].substr(rows[10].find(',', 3) + 1, Field(ends[1], "error").size() + 1),
+              Field(ends[1], "error") + ",");
+}
+
+TEST(KestroTrain, SeedsGiveTheSameOutputWhateverTheJobs) {
+    const std::vector<std::string> args = {"--seeds", "3-8", "--amount", "60",
+                                           "--mode",  "-10", "--order",  "1"};
+    std::vector<std::string> one = args, two = args;
+    one.insert(one.end(), {"--jobs", "1"});
+    two.insert(two.end(), {"--jobs", "2"});
+    const Result serial = Train(one);
+    const Result parallel = Train(two);
+    ASSERT_EQ(serial.status, 0) << serial.err;
+    ASSERT_EQ(parallel.status, 0) << parallel.err;
+    EXPECT_EQ(WithoutTimes(serial.out), WithoutTimes(parallel.out));
+    const std::vector<std::string> lines = Lines(parallel.out);
+    ASSERT_EQ(lines.size(), 7u);
+    // Each seed's end line is the one run of that seed prints.
+    for (int k = 0; k < 6; ++k) {
+        const std::string seed = std::to_string(3 + k);
+        EXPECT_EQ(Field(lines[static_cast<size_t>(k)], "seed"), seed);
+        const Result single =
+            Train({"--seed", seed, "--amount", "60", "--mode", "-10", "--order", "1"});
+        EXPECT_EQ(WithoutTimes(Replaced(lines[static_cast<size_t>(k)], ",\"seed\":" + seed, "")),
+                  WithoutTimes(Events(single.out, "end").at(0)));
+    }
+    EXPECT_TRUE(Matches(lines[6],
+                        "{\"event\":\"summary\",\"runs\":6,\"reached\":6,\"saturated\":0,"
+                        "\"epochs_median\":10,\"epochs_p90\":10,\"error_median\":#N}"))
+        << lines[6];
 }
 
 TEST(KestroTrain, GoldenOutput) {

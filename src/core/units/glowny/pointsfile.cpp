@@ -3,14 +3,12 @@
 #include <QByteArray>
 #include <QFile>
 #include <QFileInfo>
-#include <QSaveFile>
 #include <QString>
 #include <algorithm>
 #include <charconv>
 #include <cmath>
 #include <limits>
 #include <memory>
-#include <type_traits>
 
 #include "core/units/product.h"
 #include "core/units/uu.h"
@@ -77,25 +75,6 @@ bool ToNumber(std::u16string_view field, double& value) {
         return false;
     value = negative ? -magnitude : magnitude;
     return true;
-}
-
-// The file name as Qt spells it; false when Qt cannot spell it (bytes that are not valid in the
-// system's encoding), so that no other file is touched instead.
-bool QtName(const std::filesystem::path& path, QString& name) {
-    if constexpr (std::is_same_v<std::filesystem::path::value_type, char>) {
-        const QByteArray native(path.c_str());
-        name = QFile::decodeName(native);
-        return QFile::encodeName(name) == native;
-    } else {
-        name = QString::fromStdU16String(path.u16string());
-        return true;
-    }
-}
-
-std::string UnspellableName(const std::filesystem::path& path) {
-    // Shown with replacement characters, so the message itself stays valid UTF-8.
-    return "The file name \"" + QFile::decodeName(QByteArray(path.string().c_str())).toStdString() +
-           "\" is not valid in the system's encoding";
 }
 
 }  // namespace
@@ -357,9 +336,9 @@ int32_t ParsePointsBytes(std::string_view bytes, PointSet& set) {
 FileResult LoadPointsFile(const std::filesystem::path& path, PointSet& set) {
     FileResult result;
     QString name;
-    if (!QtName(path, name)) {
+    if (!QtFileName(path, name)) {
         result.status = FileStatus::Failed;
-        result.message = UnspellableName(path);
+        result.message = UnspellableFileName(path);
         return result;
     }
     // Only an existing regular file is read: a missing file, a directory or a device (which may
@@ -406,31 +385,8 @@ FileResult LoadPointsFile(const std::filesystem::path& path, PointSet& set) {
 }
 
 FileResult SavePointsFile(const std::filesystem::path& path, const PointSet& set) {
-    FileResult result;
-    QString name;
-    if (!QtName(path, name)) {
-        result.status = FileStatus::Failed;
-        result.message = UnspellableName(path);
-        return result;
-    }
-    const std::string bytes = PointsFileBytes(set);
-    // Written to a temporary file and renamed over the old one, so a failed write keeps it.
-    QSaveFile file(name);
-    file.setDirectWriteFallback(true);
-    bool ok = file.open(QIODevice::WriteOnly);
-    if (ok)
-        ok = file.write(bytes.data(), static_cast<qint64>(bytes.size())) ==
-             static_cast<qint64>(bytes.size());
-    if (ok)
-        ok = file.commit();
-    else
-        file.cancelWriting();
-    if (!ok) {
-        result.status = FileStatus::Failed;
-        result.message = "Cannot write the points file \"" + name.toStdString() +
-                         "\": " + file.errorString().toStdString();
-    }
-    result.points = ok ? set.count : 0;
+    FileResult result = WriteFileBytes(path, PointsFileBytes(set), "points file");
+    result.points = result.status == FileStatus::Done ? set.count : 0;
     return result;
 }
 

@@ -7,6 +7,7 @@
 #include <string>
 #include <string_view>
 
+#include "core/units/glowny/filebytes.h"
 #include "core/units/glowny/points.h"
 
 namespace kestro {
@@ -67,20 +68,6 @@ class PointsReader {
 
 // Empties the set and reads a whole points file's bytes into it; returns the number of points.
 int32_t ParsePointsBytes(std::string_view bytes, PointSet& set);
-
-// The outcome of a load or a save.
-enum class FileStatus {
-    Done,      // the file was read or written
-    NotAFile,  // load only: no such file, or a directory or device; nothing was changed
-    Failed,    // the file could not be read or written; see message; nothing was changed
-    Refused,   // load only: the file holds lines but none gave a point; nothing was changed
-};
-struct FileResult {
-    FileStatus status = FileStatus::Done;
-    std::string message;       // for Failed and Refused: what went wrong, for the user (UTF-8)
-    int32_t points = 0;        // load: points read
-    int64_t skippedLines = 0;  // load: lines that were neither blank, comments nor points
-};
 
 // Loads a points file into the set. The set changes only when the load is Done: a path that is
 // not an existing regular file (NotAFile), a file that cannot be opened or read, a name that is

@@ -60,6 +60,7 @@ bool SamePoints(const KestroState& state, const PointsSnapshot& snapshot) {
 void ChangeStructure(KestroState& state, int32_t index) {
     ComboStructureChange(index);
     state.structureIndex = index;
+    state.restartNetwork = TakeNetworkValues();
 }
 
 bool StartUp(KestroState& state, TrainingHost& host, int32_t shapeId) {

@@ -29,7 +29,7 @@ namespace kestro {
                                         const std::filesystem::path& path);
 
 // comboStructureChange: builds the network of the structure list's item index and records the
-// choice in the state.
+// choice in the state, with the new network's values as the ones Restart puts back.
 void ChangeStructure(KestroState& state, int32_t index);
 
 // What one undo step of the point set keeps: the points (by count, so a small set takes little

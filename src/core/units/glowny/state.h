@@ -3,6 +3,7 @@
 #pragma once
 
 #include <cstdint>
+#include <vector>
 
 #include "core/units/glowny/generate.h"
 #include "core/units/glowny/history.h"
@@ -12,6 +13,15 @@
 #include "core/units/glowny/viewmode.h"
 
 namespace kestro {
+
+// Every value of the network, independent of how the engine stores it: one entry per neuron in
+// index order, and the weights neuron after neuron, each neuron's in its incoming-list order
+// (sources from the highest index down).
+struct NetworkValues {
+    std::vector<int32_t> layerSizes;
+    std::vector<float> bias, previousBias, delta, output;
+    std::vector<float> weight, previousWeight;
+};
 
 // A value-initialised state is the state right after the main window's creation: no points,
 // counters and parameters zero, histories empty, brush 0.2, the controls as the form defines them.
@@ -66,6 +76,11 @@ struct KestroState {
     int32_t viewNeuron = -1;
     bool showWeightColors = false;
     bool showFirstLayerLines = false;
+
+    // --- restart ---
+    // The network's values right after the latest Reset Network or structure choice: what
+    // Restart puts back.
+    NetworkValues restartNetwork;
 };
 
 }  // namespace kestro

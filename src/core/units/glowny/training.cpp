@@ -191,7 +191,10 @@ void RequestStop(KestroState& state) {
     state.stopRequested = true;
 }
 
-void ResetNetwork(KestroState& state, TrainingHost& host) {
+namespace {
+
+// What Reset Network and Restart share before the weights: counters, ni, error, histories.
+void ResetCounters(KestroState& state) {
     state.classificationError = 0;
     state.learnParameters.ni = ScrollBarValue(ScrollBarNiInfo, state.controls.niPosition);
     state.presentationCount = 0;
@@ -199,7 +202,10 @@ void ResetNetwork(KestroState& state, TrainingHost& host) {
     state.epochCount = 0;
     state.saturated = false;
     ResetHistories(state.histories);
-    RandomizeWeights(0.1f, 0.5f);
+}
+
+// What Reset Network and Restart share after the weights: views and status.
+void RefreshAfterReset(KestroState& state, TrainingHost& host) {
     host.ClearViews();
     if (!state.learning) {
         RefreshAfterNetworkChange(state, host);
@@ -207,6 +213,80 @@ void ResetNetwork(KestroState& state, TrainingHost& host) {
     }
     host.RefreshStatus(0, 0);
     host.DrawSignalView(RasterMode::None, 1, true);
+}
+
+}  // namespace
+
+void ResetNetwork(KestroState& state, TrainingHost& host) {
+    ResetCounters(state);
+    RandomizeWeights(0.1f, 0.5f);
+    state.restartNetwork = TakeNetworkValues();
+    RefreshAfterReset(state, host);
+}
+
+void RestartNetwork(KestroState& state, TrainingHost& host) {
+    // The values were taken from this structure (every structure choice takes them anew).
+    KESTRO_ASSERT(static_cast<int32_t>(state.restartNetwork.layerSizes.size()) == LayerCount());
+    for (int32_t l = 0; l < LayerCount(); ++l)
+        KESTRO_ASSERT(state.restartNetwork.layerSizes[static_cast<size_t>(l)] == LayerSize(l));
+    ResetCounters(state);
+    PutNetworkValues(state.restartNetwork);
+    RefreshAfterReset(state, host);
+}
+
+NetworkValues TakeNetworkValues() {
+    NetworkValues values;
+    const int32_t layers = LayerCount();
+    for (int32_t l = 0; l < layers; ++l)
+        values.layerSizes.push_back(LayerSize(l));
+    const int32_t total = LayerSize(-1);
+    for (int32_t i = 0; i < total; ++i) {
+        values.bias.push_back(NeuronBias(i));
+        values.previousBias.push_back(NeuronPreviousBias(i));
+        values.delta.push_back(NeuronDelta(i));
+        values.output.push_back(NeuronOutput(i));
+        for (int32_t k = 0; k < IncomingCount(i); ++k) {
+            values.weight.push_back(IncomingWeight(i, k));
+            values.previousWeight.push_back(IncomingPreviousWeight(i, k));
+        }
+    }
+    return values;
+}
+
+void PutNetworkValues(const NetworkValues& values) {
+    // The engine's snapshot with its per-neuron values; the weights then go in through the
+    // engine's own accessors, so that nothing here depends on how it lays them out.
+    NetworkSnapshot snapshot;
+    size_t neurons = 0;
+    size_t weights = 0;
+    KESTRO_ASSERT(values.layerSizes.size() <= static_cast<size_t>(MaxLayers));
+    for (const int32_t size : values.layerSizes) {
+        KESTRO_ASSERT(size > 0 && size <= MaxNeurons);
+        const int32_t previous = snapshot.layers.empty() ? 0 : snapshot.layers.back().count;
+        LayerInfo layer;
+        layer.count = size;
+        layer.first = static_cast<int32_t>(neurons);
+        layer.last = layer.first + size - 1;
+        snapshot.layers.push_back(layer);
+        neurons += static_cast<size_t>(size);
+        weights += static_cast<size_t>(size) * static_cast<size_t>(previous);
+    }
+    KESTRO_ASSERT(neurons <= static_cast<size_t>(MaxNeurons));
+    KESTRO_ASSERT(weights <= static_cast<size_t>(MaxConnections));
+    KESTRO_ASSERT(values.bias.size() == neurons && values.previousBias.size() == neurons &&
+                  values.delta.size() == neurons && values.output.size() == neurons);
+    KESTRO_ASSERT(values.weight.size() == weights && values.previousWeight.size() == weights);
+    snapshot.bias = values.bias;
+    snapshot.previousBias = values.previousBias;
+    snapshot.delta = values.delta;
+    snapshot.output = values.output;
+    snapshot.weight.assign(weights, 0.0f);
+    snapshot.previousWeight.assign(weights, 0.0f);
+    RestoreNetwork(snapshot);
+    size_t w = 0;
+    for (int32_t i = 0; i < static_cast<int32_t>(neurons); ++i)
+        for (int32_t k = 0; k < IncomingCount(i); ++k, ++w)
+            SetIncomingWeight(i, k, values.weight[w], values.previousWeight[w]);
 }
 
 bool WrongPointsSaturated(const PointSet& set) {

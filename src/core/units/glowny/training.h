@@ -75,6 +75,19 @@ void RequestStop(KestroState& state);
 // error is 0 and the points are drawn alone; otherwise RefreshAfterNetworkChange follows.
 void ResetNetwork(KestroState& state, TrainingHost& host);
 
+// Restart: the network back to its values right after the latest Reset Network or structure
+// choice (state.restartNetwork), and the counters, ni and histories back to their start as
+// Reset Network returns them; draws no random number. Views and status as after a Reset.
+// Requires values of the current structure (an assertion).
+void RestartNetwork(KestroState& state, TrainingHost& host);
+
+// Every value of the engine's network.
+NetworkValues TakeNetworkValues();
+
+// Makes the engine's network hold exactly these values, structure included. Requires values
+// that fit together (as TakeNetworkValues gives them; an assertion otherwise).
+void PutNetworkValues(const NetworkValues& values);
+
 // The current network's classification error on the current points (0 without points): one
 // batch evaluation, which leaves the points' correct flags and the histories alone.
 float MeasureClassificationError(const KestroState& state);

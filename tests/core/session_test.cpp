@@ -1,0 +1,288 @@
+// Restart, the session file and the exports.
+#include <gtest/gtest.h>
+
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <QJsonObject>
+#include <bit>
+#include <charconv>
+#include <cstdio>
+#include <filesystem>
+#include <fstream>
+#include <limits>
+#include <memory>
+#include <sstream>
+#include <string>
+#include <vector>
+
+#include "core/units/glowny/exports.h"
+#include "core/units/glowny/session.h"
+#include "core/units/glowny/startup.h"
+#include "core/units/glowny/training.h"
+#include "core/units/nnet.h"
+#include "core/units/random.h"
+
+namespace kestro {
+namespace {
+
+// No window: stops a run after a given number of epochs.
+class Host : public TrainingHost {
+  public:
+    explicit Host(KestroState& state) : state_(state) {}
+    int64_t NowMs() override { return 0; }
+    void DispatchEvents() override {
+        if (++epochs_ >= stopAfter)
+            state_.stopRequested = true;
+    }
+    void DrawSignalView(RasterMode, int32_t, bool) override {}
+    void RefreshStatus(int64_t, int64_t) override {}
+    void RunStarting() override { epochs_ = 0; }
+    int64_t stopAfter = 1;
+
+  private:
+    KestroState& state_;
+    int64_t epochs_ = 0;
+};
+
+// The bit patterns of the values a run starts from: every weight and bias with its previous
+// value, and the deltas (an input neuron's bias is only the last input given, and the outputs
+// are those of the last evaluation, which redrawing the view changes).
+std::vector<uint32_t> ParameterBits() {
+    const NetworkValues v = TakeNetworkValues();
+    std::vector<uint32_t> bits;
+    for (size_t i = static_cast<size_t>(v.layerSizes.at(0)); i < v.bias.size(); ++i)
+        for (const float f : {v.bias[i], v.previousBias[i], v.delta[i]})
+            bits.push_back(std::bit_cast<uint32_t>(f));
+    for (const std::vector<float>* values : {&v.weight, &v.previousWeight})
+        for (const float f : *values)
+            bits.push_back(std::bit_cast<uint32_t>(f));
+    return bits;
+}
+
+// A state as the start-up leaves it, then trained for `epochs` epochs.
+std::unique_ptr<KestroState> Trained(uint32_t seed, int64_t epochs) {
+    SetRandomSeed(seed);
+    auto state = std::make_unique<KestroState>();
+    state->generateOptions.amount = 150;
+    Host host(*state);
+    EXPECT_TRUE(StartUp(*state, host));
+    state->learnMode = LearnModeContinuous;
+    host.stopAfter = epochs;
+    Learn(*state, host);
+    return state;
+}
+
+// The bit patterns of every value of the engine's network.
+std::vector<uint32_t> NetworkBits() {
+    const NetworkValues v = TakeNetworkValues();
+    std::vector<uint32_t> bits(v.layerSizes.begin(), v.layerSizes.end());
+    for (const std::vector<float>* values :
+         {&v.bias, &v.previousBias, &v.delta, &v.output, &v.weight, &v.previousWeight})
+        for (const float f : *values)
+            bits.push_back(std::bit_cast<uint32_t>(f));
+    return bits;
+}
+
+// The text with the first occurrence of `from` replaced.
+std::string Replaced(std::string text, const std::string& from, const std::string& to) {
+    const size_t at = text.find(from);
+    EXPECT_NE(at, std::string::npos) << from;
+    if (at != std::string::npos)
+        text.replace(at, from.size(), to);
+    return text;
+}
+
+TEST(Restart, PutsBackTheNetworkOfTheLatestResetWithoutDrawing) {
+    auto state = Trained(41, 30);
+    Host host(*state);
+    ResetNetwork(*state, host);
+    const std::vector<uint32_t> afterReset = ParameterBits();
+    host.stopAfter = 25;
+    state->controls.resetAtBeginning = false;
+    Learn(*state, host);
+    ASSERT_NE(ParameterBits(), afterReset);
+    state->controls.niPosition = 40;
+    const uint32_t generator = RandomSeed();
+    RestartNetwork(*state, host);
+    EXPECT_EQ(ParameterBits(), afterReset);
+    EXPECT_EQ(RandomSeed(), generator);
+    EXPECT_EQ(state->epochCount, 0);
+    EXPECT_EQ(state->presentationCount, 0);
+    EXPECT_EQ(state->learnParameters.ni, 0.4f);
+    EXPECT_EQ(state->histories.series[ErrorSeries].count, 0);
+
+    // A structure choice is a new start too.
+    ChangeStructure(*state, FindStructure("2:3:4:2"));
+    const std::vector<uint32_t> built = ParameterBits();
+    Learn(*state, host);
+    RestartNetwork(*state, host);
+    EXPECT_EQ(ParameterBits(), built);
+}
+
+TEST(Session, RoundTripsTheStateTheNetworkAndTheGenerator) {
+    auto state = Trained(7, 40);
+    // Values a JSON number cannot carry, and a mid-run order array, survive too.
+    SetNeuronBias(5, -0.0f);
+    SetIncomingWeight(12, 3, std::numeric_limits<float>::infinity(),
+                      std::numeric_limits<float>::quiet_NaN());
+    state->orderCount = 3;
+    state->orderArray[0] = 2;
+    state->orderArray[1] = 0;
+    state->orderArray[2] = 1;
+    state->rasterMode = RasterMode::Areas;
+    state->showNi = true;
+    const std::string bytes = SessionBytes(*state);
+    const std::vector<uint32_t> network = NetworkBits();
+    const uint32_t generator = RandomSeed();
+
+    SetRandomSeed(99);
+    BuildNetwork("2:2");
+    auto opened = std::make_unique<KestroState>();
+    opened->editState.brushRadius = 0.5f;
+    const FileResult result = ReadSession(bytes, *opened);
+    ASSERT_EQ(result.status, FileStatus::Done) << result.message;
+    EXPECT_EQ(NetworkBits(), network);
+    EXPECT_EQ(RandomSeed(), generator);
+    EXPECT_EQ(opened->editState.brushRadius, 0.5f);  // not part of a session
+    EXPECT_EQ(SessionBytes(*opened), bytes);
+    EXPECT_EQ(std::bit_cast<uint32_t>(NeuronBias(5)), std::bit_cast<uint32_t>(-0.0f));
+    EXPECT_EQ(opened->pointSet.count, 150);
+    EXPECT_EQ(opened->epochCount, 40);
+
+    // Through a file as well.
+    const std::filesystem::path path =
+        std::filesystem::temp_directory_path() / "kestro_session_test.kestro";
+    ASSERT_EQ(SaveSessionFile(path, *opened).status, FileStatus::Done);
+    auto loaded = std::make_unique<KestroState>();
+    ASSERT_EQ(LoadSessionFile(path, *loaded).status, FileStatus::Done);
+    std::filesystem::remove(path);
+    EXPECT_EQ(SessionBytes(*loaded), bytes);
+}
+
+TEST(Session, RefusedFilesChangeNothing) {
+    auto state = Trained(11, 5);
+    const std::string good = SessionBytes(*state);
+    auto target = Trained(12, 3);
+    const std::string before = SessionBytes(*target);
+    const struct {
+        std::string bytes;
+        std::string named;  // a part of the message that names the problem
+    } bad[] = {
+        {good.substr(0, good.size() / 2), "cut short"},
+        {"[1, 2]", "no JSON object"},
+        {Replaced(good, "\"kestro-session\"", "\"kestro-points\""), "not a session file"},
+        {Replaced(good, "\"version\": 1", "\"version\": 2"), "version 2 is not supported"},
+        {Replaced(good, "\"structure\": \"2:10:2\"", "\"structure\": \"2:30:2\""),
+         "not one of the offered structures"},
+        {Replaced(good, "\"structure\": \"2:10:2\"", "\"structure\": \"2:11:2\""),
+         "do not fit the structure"},
+        {Replaced(good, "\"niPosition\": 90", "\"niPosition\": 101"),
+         "controls.niPosition: 101 is out of range (0..100)"},
+        {Replaced(good, "\"learnMode\": 14", "\"learnMode\": 7"), "not one of the learn modes"},
+        {Replaced(good, "\"step\": 1", "\"step\": 3"), "not a power of two"},
+        {Replaced(good, "\"drawPeriod\"", "\"drawSpeed\""), "drawPeriod: missing"},
+    };
+    for (const auto& b : bad) {
+        const FileResult result = ReadSession(b.bytes, *target);
+        EXPECT_EQ(result.status, FileStatus::Refused) << b.named;
+        EXPECT_NE(result.message.find(b.named), std::string::npos) << result.message;
+        ASSERT_EQ(SessionBytes(*target), before) << b.named;
+    }
+
+    // A file too large is refused by its size, before anything is read.
+    const std::filesystem::path path =
+        std::filesystem::temp_directory_path() / "kestro_session_test_large.kestro";
+    { std::ofstream file(path, std::ios::binary); }
+    std::filesystem::resize_file(path, static_cast<uintmax_t>(MaxSessionFileSize) + 1);
+    const FileResult large = LoadSessionFile(path, *target);
+    std::filesystem::remove(path);
+    EXPECT_EQ(large.status, FileStatus::Refused);
+    EXPECT_NE(large.message.find("too large"), std::string::npos) << large.message;
+
+    // No session is opened during a run.
+    target->learning = true;
+    EXPECT_EQ(ReadSession(good, *target).status, FileStatus::Refused);
+    target->learning = false;
+    EXPECT_EQ(SessionBytes(*target), before);
+}
+
+// Reads CSV rows of numbers; the values must read back completely.
+std::vector<std::vector<float>> CsvRows(const std::string& text, std::vector<int64_t>& epochs) {
+    std::istringstream stream(text);
+    std::string line;
+    std::getline(stream, line);
+    EXPECT_EQ(line, "epoch,ni,error,mse,verify");
+    std::vector<std::vector<float>> rows;
+    while (std::getline(stream, line)) {
+        std::vector<float> row;
+        size_t from = line.find(',');
+        epochs.push_back(std::stoll(line.substr(0, from)));
+        while (from != std::string::npos) {
+            const size_t to = line.find(',', from + 1);
+            const std::string field = line.substr(from + 1, to - from - 1);
+            float value = 0;
+            const auto read = std::from_chars(field.data(), field.data() + field.size(), value);
+            EXPECT_TRUE(read.ec == std::errc() && read.ptr == field.data() + field.size()) << line;
+            row.push_back(value);
+            from = to;
+        }
+        rows.push_back(row);
+    }
+    return rows;
+}
+
+TEST(Export, HistoriesCsvReadsBackAsTheKeptValues) {
+    auto state = Trained(5, 12);
+    std::vector<int64_t> epochs;
+    std::vector<std::vector<float>> rows = CsvRows(HistoriesCsv(state->histories), epochs);
+    ASSERT_EQ(rows.size(), 12u);
+    for (size_t k = 0; k < rows.size(); ++k) {
+        EXPECT_EQ(epochs[k], static_cast<int64_t>(k) + 1);
+        ASSERT_EQ(rows[k].size(), 4u);
+        for (int s = 0; s < HistorySeriesCount; ++s)
+            EXPECT_EQ(std::bit_cast<uint32_t>(rows[k][static_cast<size_t>(s)]),
+                      std::bit_cast<uint32_t>(state->histories.series[s].slot[k].max));
+    }
+
+    // Past the first halving each row covers `step` values and is numbered by its last.
+    ErrorHistories h;
+    ResetHistories(h);
+    for (int v = 0; v < 2003; ++v)
+        for (ErrorHistory& series : h.series)
+            AppendHistory(series, static_cast<float>(v) / 4096);
+    epochs.clear();
+    rows = CsvRows(HistoriesCsv(h), epochs);
+    ASSERT_EQ(rows.size(), 1002u);
+    EXPECT_EQ(epochs[0], 2);
+    EXPECT_EQ(epochs[1000], 2002);
+    EXPECT_EQ(epochs[1001], 2003);
+    EXPECT_EQ(rows[0][1], 1.0f / 4096);  // the larger of values 0 and 1
+    EXPECT_EQ(rows[1001][3], 2002.0f / 4096);
+}
+
+TEST(Export, NetworkJsonGivesEachWeightFromItsSource) {
+    auto state = Trained(9, 3);
+    ChangeStructure(*state, FindStructure("2:3:4:2"));
+    const std::string json = NetworkJson("2:3:4:2", TakeNetworkValues());
+    QJsonParseError error;
+    const QJsonDocument document = QJsonDocument::fromJson(QByteArray::fromStdString(json), &error);
+    ASSERT_EQ(error.error, QJsonParseError::NoError) << json;
+    const QJsonArray layers = document.object()["layers"].toArray();
+    ASSERT_EQ(layers.size(), 4);
+    // Layer 2 (neurons 5 to 8) is fed by layer 1 (neurons 2 to 4).
+    const QJsonObject layer = layers[2].toObject();
+    EXPECT_EQ(layer["size"].toInt(), 4);
+    for (int j = 0; j < 4; ++j) {
+        EXPECT_EQ(static_cast<float>(layer["bias"].toArray()[j].toDouble()), NeuronBias(5 + j));
+        const QJsonArray weights = layer["weights"].toArray()[j].toArray();
+        ASSERT_EQ(weights.size(), 3);
+        for (int k = 0; k < 3; ++k) {
+            // Incoming entry e comes from source 4 - e.
+            EXPECT_EQ(static_cast<float>(weights[k].toDouble()), IncomingWeight(5 + j, 2 - k));
+            EXPECT_EQ(IncomingSource(5 + j, 2 - k), 2 + k);
+        }
+    }
+}
+
+}  // namespace
+}  // namespace kestro
