@@ -178,14 +178,20 @@ void Canvas::LineTo(int x, int y) {
 }
 
 void Canvas::Ellipse(int left, int top, int right, int bottom, uint32_t pen, uint32_t brush) {
-    // The ring is as wide as a logical pixel: r device pixels, rounded.
+    // The box keeps its size, r times the logical one rounded, wherever its corner falls; the
+    // ring is as wide as a logical pixel, r device pixels rounded with halves down (a ring of 2
+    // in a disc of 8 pixels at 1.5 leaves too little of the fill).
     int ring = 1;
     if (scaled_) {
+        const auto size = [this](int logical) {
+            return static_cast<int>(std::lround(std::min(logical * ratio_, 536870912.0)));
+        };
+        const int w = size(right - left), h = size(bottom - top);
         left = DeviceX(left);
         top = DeviceY(top);
-        right = DeviceX(right);
-        bottom = DeviceY(bottom);
-        ring = std::max(1, static_cast<int>(std::lround(ratio_)));
+        right = left + w;
+        bottom = top + h;
+        ring = std::max(1, static_cast<int>(std::ceil(ratio_ - 0.5)));
     }
     const int64_t w = static_cast<int64_t>(right) - left, h = static_cast<int64_t>(bottom) - top;
     if (w <= 0 || h <= 0)

@@ -4,8 +4,9 @@
 //
 // Coordinates are logical pixels. An image with a device pixel ratio r (QImage::devicePixelRatio)
 // holds r x r device pixels per logical one: fills, pixels and lines cover the device pixels of
-// their logical pixels, ellipses are drawn in device pixels with a ring r pixels wide, and text
-// uses the font scaled by r. At r = 1 logical and device pixels are the same.
+// their logical pixels, ellipses are drawn in device pixels, r times as large, with a ring about
+// r pixels wide, and text uses the font scaled by r. At r = 1 logical and device pixels are the
+// same.
 #pragma once
 
 #include <QFont>
