@@ -1,7 +1,6 @@
 // The views on images of a device pixel ratio above 1: the same logical picture in more pixels.
 #include <gtest/gtest.h>
 
-#include <QFontMetrics>
 #include <QRect>
 #include <algorithm>
 #include <vector>
@@ -21,8 +20,7 @@ using test::Px;
 
 constexpr uint32_t Sentinel = 0x12345678u;
 
-// A Format_ARGB32 image of ceil(width r) x ceil(height r) pixels at ratio r, as the window's
-// surfaces are made.
+// An image of ceil(width r) x ceil(height r) pixels at ratio r, as the paint boxes make them.
 QImage ScaledImage(int width, int height, double ratio, uint32_t fill = Sentinel) {
     QImage image = NewImage(static_cast<int>(std::ceil(width * ratio - 1e-6)),
                             static_cast<int>(std::ceil(height * ratio - 1e-6)), fill);
@@ -40,15 +38,6 @@ QRect InkBox(const QImage& image, uint32_t background) {
     return box;
 }
 
-// Whether every pixel was drawn over the sentinel colour.
-bool AllDrawn(const QImage& image) {
-    for (int y = 0; y < image.height(); ++y)
-        for (int x = 0; x < image.width(); ++x)
-            if (Px(image, x, y) == Sentinel)
-                return false;
-    return true;
-}
-
 int evaluations = 0;
 void CountingEvaluate(const PointBatch& batch) {
     evaluations += batch.count;
@@ -62,15 +51,8 @@ class PixelRatioTest : public testing::Test {
         SetRandomSeed(5);
         BuildNetwork("2:6:2");
         RandomizeWeights(1.0f, 3.0f);
-        evaluations = 0;
     }
 };
-
-// Where the ratio-1 picture holds text or a disc, the ratio-2 one differs by design.
-bool NearTextOrDisc(const std::vector<QRect>& boxes, int x, int y) {
-    return std::any_of(boxes.begin(), boxes.end(),
-                       [&](const QRect& box) { return box.contains(x, y); });
-}
 
 TEST_F(PixelRatioTest, SignalViewAtRatio2IsTheRatio1PictureInTwiceThePixels) {
     constexpr int W = 120, H = 90;
@@ -82,52 +64,47 @@ TEST_F(PixelRatioTest, SignalViewAtRatio2IsTheRatio1PictureInTwiceThePixels) {
     input.raster = RasterMode::Answer;
     input.presentationCount = 1;
     input.evaluate = &CountingEvaluate;
-    // Logical boxes of the discs (5 x 5) and of the two labels (11-pixel font), a pixel wider.
-    std::vector<QRect> boxes;
-    const PlaneMapping plane{W, H};
+    // Discs and labels differ by design: their logical boxes, a pixel wider, are left out.
+    std::vector<QRect> skip;
     for (int i = 0; i < points.count; ++i)
-        boxes.emplace_back(plane.PixelX(points.points[i].x) - 3,
-                           plane.PixelY(points.points[i].y) - 3, 7, 7);
+        skip.emplace_back(PlaneMapping{W, H}.PixelX(points.points[i].x) - 3,
+                          PlaneMapping{W, H}.PixelY(points.points[i].y) - 3, 7, 7);
     for (const TextPlacement& label : AxisLabelLayout(W, H))
-        boxes.emplace_back(label.x - 1, label.y - 1, TextWidth(label.text, true) + 4, 16);
-
+        skip.emplace_back(label.x - 1, label.y - 1, TextWidth(label.text, true) + 4, 16);
     for (int cell : {1, 4}) {
         SCOPED_TRACE(cell);
         input.cellSize = cell;
-        QImage one = NewImage(W, H, Sentinel);
+        QImage one = NewImage(W, H, Sentinel), two = ScaledImage(W, H, 2.0);
         evaluations = 0;
         DrawSignalView(input, one);
         const int evaluationsAt1 = evaluations;
-        QImage two = ScaledImage(W, H, 2.0);
         evaluations = 0;
         DrawSignalView(input, two);
         // A run's frames (cells of 4) cost no more at ratio 2; full frames sample every pixel.
         EXPECT_EQ(evaluations, cell == 1 ? 4 * evaluationsAt1 : evaluationsAt1);
-        int compared = 0;
         for (int y = 0; y < H; ++y)
             for (int x = 0; x < W; ++x) {
-                if (NearTextOrDisc(boxes, x, y))
+                if (std::any_of(skip.begin(), skip.end(),
+                                [&](QRect r) { return r.contains(x, y); }))
                     continue;
-                // The even pixels sample the plane where the logical ones do.
+                // The even pixels sample the plane, and meet the axes' pattern, where the
+                // logical ones do.
                 ASSERT_EQ(Px(two, 2 * x, 2 * y), Px(one, x, y)) << x << "," << y;
-                ++compared;
-                // Cells of 4 logical pixels are 8 x 8 device pixels; the axes stay 2 pixels wide.
-                if (cell == 4) {
-                    const bool axisColumn = x == W / 2, axisRow = y == H / 2;
-                    if (!axisColumn) {
-                        ASSERT_EQ(Px(two, 2 * x, 2 * y + 1), Px(one, x, y)) << x << "," << y;
-                    }
-                    if (!axisRow) {
-                        ASSERT_EQ(Px(two, 2 * x + 1, 2 * y), Px(one, x, y)) << x << "," << y;
-                    }
+                if (cell != 4)
+                    continue;
+                // Cells of 8 x 8 pixels; the axes are 2 pixels wide (their odd points along
+                // the line fall between two of the logical ones).
+                if (x != W / 2) {
+                    ASSERT_EQ(Px(two, 2 * x, 2 * y + 1), Px(one, x, y)) << x << "," << y;
+                }
+                if (y != H / 2) {
+                    ASSERT_EQ(Px(two, 2 * x + 1, 2 * y), Px(one, x, y)) << x << "," << y;
                 }
             }
-        EXPECT_GT(compared, W * H * 3 / 4);
     }
 }
 
 TEST_F(PixelRatioTest, DiscsTextAndTheBrushScaleWithTheRatio) {
-    constexpr int W = 200, H = 160;
     PointSet points;
     points.points[points.count++] = {0.5f, 0.5f, 1, true};  // logical pixel (150, 40)
     SignalViewInput input;
@@ -135,29 +112,24 @@ TEST_F(PixelRatioTest, DiscsTextAndTheBrushScaleWithTheRatio) {
     input.showAxes = false;
     input.brushRadius = 0.05f;
     input.selectedClass = 0;
-    // The cursor is in the widget's logical pixels, over the point.
-    input.cursor = QPoint(150, 40);
-    for (double ratio : {1.0, 2.0}) {
-        SCOPED_TRACE(ratio);
-        QImage image = ScaledImage(W, H, ratio);
-        EXPECT_TRUE(DrawSignalView(input, image));
+    for (int r : {1, 2}) {
+        SCOPED_TRACE(r);
+        // The cursor is in the widget's logical pixels: over the point, then away from it.
+        input.cursor = QPoint(150, 40);
+        QImage image = ScaledImage(200, 160, r);
+        DrawSignalView(input, image);
         const QRect disc = InkBox(image, OpaqueBlack);
-        const int r = static_cast<int>(ratio);
         EXPECT_EQ(disc, QRect(r * 148, r * 38, r * 5, r * 5));
-        // The ring is a logical pixel wide: its pixels are the pen's, the centre the fill's.
-        const uint32_t ring = Px(image, disc.left(), disc.center().y());
-        EXPECT_EQ(Px(image, disc.left() + r - 1, disc.center().y()), ring);
-        EXPECT_NE(Px(image, disc.left() + r, disc.center().y()), ring);
-        // Reddened by the brush: more red than the class colour (blue) has.
-        EXPECT_GT(qRed(Px(image, disc.center().x(), disc.center().y())), 0);
+        const int cy = disc.center().y();
+        // A ring a logical pixel wide around a fill reddened by the brush.
+        EXPECT_EQ(Px(image, disc.left() + r - 1, cy), Px(image, disc.left(), cy));
+        EXPECT_NE(Px(image, disc.left() + r, cy), Px(image, disc.left(), cy));
+        EXPECT_GT(qRed(Px(image, disc.center().x(), cy)), 0);
+        input.cursor = QPoint(100, 80);
+        DrawSignalView(input, image);
+        EXPECT_EQ(Px(image, disc.center().x(), cy), ArgbFromCanvasColor(PointColors[1]));
     }
-    // Away from the point the brush leaves it in its class colour, at ratio 2 as at 1.
-    input.cursor = QPoint(100, 80);
-    QImage image = ScaledImage(W, H, 2.0);
-    DrawSignalView(input, image);
-    EXPECT_EQ(Px(image, 300, 80), ArgbFromCanvasColor(PointColors[1]));
-
-    // Text: twice the font, at twice the place.
+    // Text: twice the font at twice the place.
     QImage one = NewImage(60, 30), two = ScaledImage(60, 30, 2.0, OpaqueBlack);
     Canvas(one).TextOut(7, 5, "0,1", true, 0xFFFFFFFF);
     Canvas(two).TextOut(7, 5, "0,1", true, 0xFFFFFFFF);
@@ -169,7 +141,7 @@ TEST_F(PixelRatioTest, DiscsTextAndTheBrushScaleWithTheRatio) {
     EXPECT_NEAR(large.left(), 2 * small.left(), 2);
 }
 
-TEST_F(PixelRatioTest, ErrorGraphAndDiagramKeepTheirLogicalLayout) {
+TEST_F(PixelRatioTest, GraphKeepsItsLayoutAndFractionalRatiosCoverEveryPixel) {
     ErrorHistory history;
     history.count = 300;
     history.step = 1;
@@ -191,63 +163,26 @@ TEST_F(PixelRatioTest, ErrorGraphAndDiagramKeepTheirLogicalLayout) {
                 ASSERT_EQ(Px(two, 2 * x + d % 2, 2 * y + d / 2), Px(one, x, y)) << x << "," << y;
         }
 
-    // The diagram: discs of twice the radius around twice the centre, lines two pixels wide.
-    NetworkSummary summary;
-    summary.layerCount = 3;
-    summary.layerSizes[0] = 2;
-    summary.layerSizes[1] = 3;
-    summary.layerSizes[2] = 2;
-    constexpr uint32_t Face = 0xFFF0F0F0, Black = OpaqueBlack;
-    QImage diagram = ScaledImage(177, 330, 2.0);
-    DrawNetworkDiagram(summary, DiagramColors{Face, Black}, diagram);
-    const int cx = 2 * DiagramColumn(1, 3, 177), cy = 2 * DiagramRow(1, 3);
-    // The disc covers device pixels cx - 18 .. cx + 19 (38 = 2 x 19); its ring is 2 pixels wide.
-    constexpr uint32_t White = 0xFFFFFFFFu;
-    for (int along : {0, 1}) {
-        const auto at = [&](int d) {
-            return along == 0 ? Px(diagram, cx + d, cy) : Px(diagram, cx, cy + d);
-        };
-        EXPECT_EQ(at(0), White);
-        EXPECT_EQ(at(-18), Black);
-        EXPECT_EQ(at(-17), Black);
-        EXPECT_EQ(at(-16), White);
-        EXPECT_EQ(at(19), Black);
-        EXPECT_EQ(at(18), Black);
-        EXPECT_EQ(at(17), White);
-    }
-    // The output line of the last layer's first neuron (colour value 0): rows 2y and 2y + 1.
-    const int oy = 2 * DiagramRow(0, 2), ox = 2 * 170;
-    EXPECT_EQ(Px(diagram, ox, oy - 1), Face);
-    EXPECT_EQ(Px(diagram, ox, oy), 0u);
-    EXPECT_EQ(Px(diagram, ox + 1, oy + 1), 0u);
-    EXPECT_EQ(Px(diagram, ox, oy + 2), Face);
-    // The statistics labels are written at twice their row in the doubled font.
-    const QRect labels = InkBox(diagram.copy(0, 2 * 212, 40, 2 * 12), Face);
-    EXPECT_GE(labels.height(), 14);
-}
-
-TEST_F(PixelRatioTest, AtFractionalRatiosEveryPixelIsDrawnAndNothingFails) {
-    // Fractional device sizes are rounded up: the last column and row must be covered too.
-    PointSet points;
-    points.points[points.count++] = {1.0f, -1.0f, 0, true};
-    points.points[points.count++] = {0.0f, 0.0f, 1, true};
-    SignalViewInput input;
-    input.points = &points;
-    input.evaluate = &CountingEvaluate;
-    input.cursor = QPoint(50, 33);
-    input.selectedClass = 0;
-    ErrorHistory history;
-    history.count = 40;
-    history.step = 1;
-    for (int k = 0; k < 40; ++k)
-        history.slot[k] = {0.0f, 1.0f};
-    ErrorGraphInput graph;
-    graph.meanSquaredError.history = &history;
-    graph.verifyError.visible = graph.classificationError.visible = false;
     NetworkSummary summary;
     summary.layerCount = 2;
     summary.layerSizes[0] = 2;
     summary.layerSizes[1] = 30;
+
+    // Device sizes rounded up from fractions: the last column and row are drawn too.
+    graph.verifyError.visible = graph.classificationError.visible = false;
+    PointSet points;
+    points.points[points.count++] = {1.0f, -1.0f, 0, true};
+    SignalViewInput input;
+    input.points = &points;
+    input.cursor = QPoint(50, 33);
+    input.selectedClass = 0;
+    const auto allDrawn = [](const QImage& image) {
+        for (int y = 0; y < image.height(); ++y)
+            for (int x = 0; x < image.width(); ++x)
+                if (Px(image, x, y) == Sentinel)
+                    return false;
+        return true;
+    };
     for (double ratio : {1.25, 1.5}) {
         SCOPED_TRACE(ratio);
         for (RasterMode mode : {RasterMode::None, RasterMode::Answer})
@@ -257,14 +192,13 @@ TEST_F(PixelRatioTest, AtFractionalRatiosEveryPixelIsDrawnAndNothingFails) {
                 QImage image = ScaledImage(101, 67, ratio);
                 ASSERT_EQ(LogicalSize(image), QSize(101, 67));
                 DrawSignalView(input, image);
-                EXPECT_TRUE(AllDrawn(image)) << static_cast<int>(mode) << " " << cell;
+                EXPECT_TRUE(allDrawn(image)) << static_cast<int>(mode) << " " << cell;
             }
-        QImage strip = ScaledImage(101, 33, ratio);
+        QImage strip = ScaledImage(101, 33, ratio), net = ScaledImage(177, 330, ratio);
         DrawErrorGraph(graph, strip);
-        EXPECT_TRUE(AllDrawn(strip));
-        QImage diagram = ScaledImage(177, 330, ratio);
-        DrawNetworkDiagram(summary, DiagramColors{}, diagram);
-        EXPECT_TRUE(AllDrawn(diagram));
+        DrawNetworkDiagram(summary, DiagramColors{}, net);
+        EXPECT_TRUE(allDrawn(strip));
+        EXPECT_TRUE(allDrawn(net));
     }
 }
 
