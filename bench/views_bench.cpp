@@ -1,5 +1,6 @@
 // The views' frames against the engine's evaluation of the same points: a full-resolution
-// frame (step 1) and a live frame (step 4) of 800 x 600, in answer and areas mode.
+// frame (step 1) and a live frame (step 4) of 800 x 600, in answer and areas mode, also at a
+// device pixel ratio of 2.
 #include <benchmark/benchmark.h>
 
 #include <QGuiApplication>
@@ -80,6 +81,25 @@ void SignalFrame(benchmark::State& state) {
     state.SetLabel(std::string(Structures[state.range(0)]) + " step " + std::to_string(step));
 }
 
+// The same frame on a surface of device pixel ratio 2 (1600 x 1200 pixels): a full frame
+// samples every device pixel, a live frame keeps cells of 4 logical pixels.
+void SignalFrameAtRatio2(benchmark::State& state) {
+    Setup(static_cast<int>(state.range(0)));
+    SignalViewInput input;
+    input.points = &Points();
+    const int step = static_cast<int>(state.range(1));
+    input.raster = RasterMode::Answer;
+    input.cellSize = step;
+    input.presentationCount = 1;
+    QImage image(2 * Width, 2 * Height, QImage::Format_ARGB32);
+    image.setDevicePixelRatio(2);
+    for (auto _ : state) {
+        DrawSignalView(input, image);
+        benchmark::ClobberMemory();
+    }
+    state.SetLabel(std::string(Structures[state.range(0)]) + " step " + std::to_string(step));
+}
+
 void ErrorGraph(benchmark::State& state) {
     ErrorHistory h;
     h.count = 4000;
@@ -111,6 +131,7 @@ void NetworkDiagram(benchmark::State& state) {
 
 BENCHMARK(EngineBatch)->ArgsProduct({{0, 1}, {0, 1}})->Unit(benchmark::kMillisecond);
 BENCHMARK(SignalFrame)->ArgsProduct({{0, 1}, {1, 4, -1, -4, 0}})->Unit(benchmark::kMillisecond);
+BENCHMARK(SignalFrameAtRatio2)->ArgsProduct({{0, 1}, {1, 4}})->Unit(benchmark::kMillisecond);
 BENCHMARK(ErrorGraph)->Unit(benchmark::kMillisecond);
 BENCHMARK(NetworkDiagram)->DenseRange(0, 1)->Unit(benchmark::kMillisecond);
 

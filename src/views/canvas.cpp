@@ -4,6 +4,8 @@
 #include <QFontMetrics>
 #include <QGuiApplication>
 #include <QPainter>
+#include <algorithm>
+#include <cmath>
 #include <cstdlib>
 
 #include "core/units/errors.h"
@@ -20,10 +22,13 @@ QString ViewFontFamily() {
     return family;
 }
 
-QFont ViewFont(bool bold) {
+QFont ViewFont(bool bold, double ratio) {
     QFont font(ViewFontFamily());
-    // 8 points at 96 dots per inch: MulDiv(8, 96, 72) = 11 pixels.
-    font.setPixelSize(11);
+    // 8 points at 96 dots per inch: MulDiv(8, 96, 72) = 11 pixels, times the pixel ratio.
+    constexpr int LogicalPixels = 11;
+    font.setPixelSize(ratio == 1.0
+                          ? LogicalPixels
+                          : std::max(1, static_cast<int>(std::lround(LogicalPixels * ratio))));
     font.setBold(bold);
     font.setKerning(false);
     return font;
@@ -33,6 +38,17 @@ int TextWidth(std::string_view text, bool bold) {
     const QFontMetrics metrics(ViewFont(bold));
     return metrics.horizontalAdvance(
         QString::fromUtf8(text.data(), static_cast<qsizetype>(text.size())));
+}
+
+QSize LogicalSize(const QImage& image) {
+    const double ratio = image.devicePixelRatio();
+    if (ratio == 1.0)
+        return image.size();
+    // The small allowance keeps n r / r at n where the division rounds just below it.
+    const auto logical = [ratio](int pixels) {
+        return static_cast<int>(std::floor(pixels / ratio + 1e-6));
+    };
+    return {logical(image.width()), logical(image.height())};
 }
 
 QImage OpaqueCopy(const QImage& image) {
@@ -45,15 +61,60 @@ QImage OpaqueCopy(const QImage& image) {
     return shown;
 }
 
-Canvas::Canvas(QImage& image) : image_(image), width_(image.width()), height_(image.height()) {
+Canvas::Canvas(QImage& image)
+    : image_(image),
+      width_(image.width()),
+      height_(image.height()),
+      deviceWidth_(image.width()),
+      deviceHeight_(image.height()) {
     KESTRO_ASSERT(image.isNull() || image.format() == QImage::Format_ARGB32);
+    const double ratio = image.devicePixelRatio();
+    if (ratio != 1.0 && !image.isNull()) {
+        KESTRO_ASSERT(ratio > 0);
+        ratio_ = ratio;
+        scaled_ = true;
+        const QSize logical = LogicalSize(image);
+        width_ = logical.width();
+        height_ = logical.height();
+    }
+}
+
+namespace {
+
+// The device coordinate of logical coordinate v: v r rounded half up, held within +-2^30.
+int ScaleCoordinate(int v, double ratio) {
+    constexpr double Limit = 1073741824.0;
+    const double scaled = std::floor(v * ratio + 0.5);
+    return static_cast<int>(scaled < -Limit ? -Limit : scaled > Limit ? Limit : scaled);
+}
+
+}  // namespace
+
+int Canvas::DeviceX(int x) const {
+    if (!scaled_)
+        return x;
+    // The right edge of the last logical column is the image's right edge.
+    return x == width_ ? deviceWidth_ : ScaleCoordinate(x, ratio_);
+}
+
+int Canvas::DeviceY(int y) const {
+    if (!scaled_)
+        return y;
+    return y == height_ ? deviceHeight_ : ScaleCoordinate(y, ratio_);
 }
 
 void Canvas::FillRect(int left, int top, int right, int bottom, uint32_t argb) {
+    if (scaled_)
+        FillDevice(DeviceX(left), DeviceY(top), DeviceX(right), DeviceY(bottom), argb);
+    else
+        FillDevice(left, top, right, bottom, argb);
+}
+
+void Canvas::FillDevice(int left, int top, int right, int bottom, uint32_t argb) {
     left = left < 0 ? 0 : left;
     top = top < 0 ? 0 : top;
-    right = right > width_ ? width_ : right;
-    bottom = bottom > height_ ? height_ : bottom;
+    right = right > deviceWidth_ ? deviceWidth_ : right;
+    bottom = bottom > deviceHeight_ ? deviceHeight_ : bottom;
     for (int y = top; y < bottom; ++y) {
         auto* line = reinterpret_cast<uint32_t*>(image_.scanLine(y));
         for (int x = left; x < right; ++x)
@@ -62,13 +123,17 @@ void Canvas::FillRect(int left, int top, int right, int bottom, uint32_t argb) {
 }
 
 void Canvas::SetPixel(int x, int y, uint32_t argb) {
-    if (x >= 0 && y >= 0 && x < width_ && y < height_)
+    if (x < 0 || y < 0 || x >= width_ || y >= height_)
+        return;
+    if (scaled_)
+        FillDevice(DeviceX(x), DeviceY(y), DeviceX(x + 1), DeviceY(y + 1), argb);
+    else
         reinterpret_cast<uint32_t*>(image_.scanLine(y))[x] = argb;
 }
 
 uint32_t Canvas::Pixel(int x, int y) const {
     KESTRO_ASSERT(x >= 0 && y >= 0 && x < width_ && y < height_);
-    return reinterpret_cast<const uint32_t*>(image_.constScanLine(y))[x];
+    return reinterpret_cast<const uint32_t*>(image_.constScanLine(DeviceY(y)))[DeviceX(x)];
 }
 
 void Canvas::MoveTo(int x, int y) {
@@ -113,7 +178,22 @@ void Canvas::LineTo(int x, int y) {
 }
 
 void Canvas::Ellipse(int left, int top, int right, int bottom, uint32_t pen, uint32_t brush) {
-    const int64_t w = right - left, h = bottom - top;
+    // The box keeps its size, r times the logical one rounded, wherever its corner falls; the
+    // ring is as wide as a logical pixel, r device pixels rounded with halves down (a ring of 2
+    // in a disc of 8 pixels at 1.5 leaves too little of the fill).
+    int ring = 1;
+    if (scaled_) {
+        const auto size = [this](int logical) {
+            return static_cast<int>(std::lround(std::min(logical * ratio_, 536870912.0)));
+        };
+        const int w = size(right - left), h = size(bottom - top);
+        left = DeviceX(left);
+        top = DeviceY(top);
+        right = left + w;
+        bottom = top + h;
+        ring = std::max(1, static_cast<int>(std::ceil(ratio_ - 0.5)));
+    }
+    const int64_t w = static_cast<int64_t>(right) - left, h = static_cast<int64_t>(bottom) - top;
     if (w <= 0 || h <= 0)
         return;
     // Pixel (x, y) lies inside when its centre does:
@@ -125,28 +205,47 @@ void Canvas::Ellipse(int left, int top, int right, int bottom, uint32_t pen, uin
         const int64_t v = 2 * y + 1 - (static_cast<int64_t>(top) + bottom);
         return u * u * h * h + v * v * w * w <= w * w * h * h;
     };
-    const int x0 = left < 0 ? 0 : left, x1 = right > width_ ? width_ : right;
-    const int y0 = top < 0 ? 0 : top, y1 = bottom > height_ ? height_ : bottom;
-    for (int y = y0; y < y1; ++y)
+    const int x0 = left < 0 ? 0 : left, x1 = right > deviceWidth_ ? deviceWidth_ : right;
+    const int y0 = top < 0 ? 0 : top, y1 = bottom > deviceHeight_ ? deviceHeight_ : bottom;
+    for (int y = y0; y < y1; ++y) {
+        auto* line = reinterpret_cast<uint32_t*>(image_.scanLine(y));
         for (int x = x0; x < x1; ++x) {
             if (!inside(x, y))
                 continue;
-            const bool edge =
-                !inside(x - 1, y) || !inside(x + 1, y) || !inside(x, y - 1) || !inside(x, y + 1);
-            SetPixel(x, y, edge ? pen : brush);
+            // An edge pixel has a pixel outside within the ring's width in one of the four
+            // directions.
+            bool edge = false;
+            for (int d = 1; d <= ring && !edge; ++d)
+                edge = !inside(x - d, y) || !inside(x + d, y) || !inside(x, y - d) ||
+                       !inside(x, y + d);
+            line[x] = edge ? pen : brush;
         }
+    }
 }
 
 void Canvas::TextOut(int x, int y, std::string_view text, bool bold, uint32_t argb) {
     if (image_.isNull() || text.empty())
         return;
-    QPainter painter(&image_);
-    const QFont font = ViewFont(bold);
+    const QString string = QString::fromUtf8(text.data(), static_cast<qsizetype>(text.size()));
+    if (!scaled_) {
+        QPainter painter(&image_);
+        const QFont font = ViewFont(bold);
+        painter.setFont(font);
+        painter.setPen(QColor::fromRgba(argb));
+        const QFontMetrics metrics(font);
+        painter.drawText(QPoint(x, y + metrics.ascent()), string);
+        return;
+    }
+    // A painter would scale everything by the ratio itself; this one paints the same pixels in
+    // device coordinates, with the scaled font placed at the device position of the corner.
+    QImage device(image_.bits(), deviceWidth_, deviceHeight_, image_.bytesPerLine(),
+                  QImage::Format_ARGB32);
+    QPainter painter(&device);
+    const QFont font = ViewFont(bold, ratio_);
     painter.setFont(font);
     painter.setPen(QColor::fromRgba(argb));
     const QFontMetrics metrics(font);
-    painter.drawText(QPoint(x, y + metrics.ascent()),
-                     QString::fromUtf8(text.data(), static_cast<qsizetype>(text.size())));
+    painter.drawText(QPoint(DeviceX(x), DeviceY(y) + metrics.ascent()), string);
 }
 
 }  // namespace kestro

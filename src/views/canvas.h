@@ -1,6 +1,12 @@
 // A small drawing surface over a 32-bit ARGB image (pixel = 0xAARRGGBB): stored fills and pixels,
 // move-to/line-to without the end pixel, ellipses by their exact bounding box, and text placed by
 // its top-left corner. Everything outside the image is clipped.
+//
+// Coordinates are logical pixels. An image with a device pixel ratio r (QImage::devicePixelRatio)
+// holds r x r device pixels per logical one: fills, pixels and lines cover the device pixels of
+// their logical pixels, ellipses are drawn in device pixels, r times as large, with a ring about
+// r pixels wide, and text uses the font scaled by r. At r = 1 logical and device pixels are the
+// same.
 #pragma once
 
 #include <QFont>
@@ -28,8 +34,9 @@ constexpr uint32_t CanvasColorFromArgb(uint32_t argb) {
 // The family the views write with: "Tahoma" when the system has it, else "DejaVu Sans" (from the
 // package fonts-dejavu-core, which the build installs; its glyphs are somewhat wider).
 QString ViewFontFamily();
-// The views' font: the family above at 8 points on a 96 dpi surface (11 pixels), regular or bold.
-QFont ViewFont(bool bold);
+// The views' font: the family above at 8 points on a 96 dpi surface (11 pixels), regular or bold;
+// on a surface of device pixel ratio r, round(11 r) device pixels.
+QFont ViewFont(bool bold, double ratio = 1.0);
 
 // Where a text goes: its top-left corner.
 struct TextPlacement {
@@ -42,6 +49,10 @@ struct TextPlacement {
 // The width in pixels of a text in the views' font (needs a QGuiApplication).
 int TextWidth(std::string_view text, bool bold);
 
+// The size in logical pixels of an image: its pixel size divided by its device pixel ratio,
+// rounded down (a surface of ceil(n r) pixels is n logical pixels).
+QSize LogicalSize(const QImage& image);
+
 // The image as it is shown on the screen: every pixel opaque, whatever its alpha byte holds.
 QImage OpaqueCopy(const QImage& image);
 
@@ -50,14 +61,20 @@ class Canvas {
   public:
     explicit Canvas(QImage& image);
 
+    // The logical size.
     int Width() const { return width_; }
     int Height() const { return height_; }
+    // The device pixel ratio of the image.
+    double Ratio() const { return ratio_; }
+    // The first device column or row of a logical one.
+    int DeviceX(int x) const;
+    int DeviceY(int y) const;
 
     // Stores colour in every pixel of (left, top)-(right, bottom), right and bottom exclusive.
     void FillRect(int left, int top, int right, int bottom, uint32_t argb);
     // Stores colour in one pixel (ignored outside the image).
     void SetPixel(int x, int y, uint32_t argb);
-    // The pixel at (x, y), which must lie inside the image.
+    // The pixel at (x, y), which must lie inside the image (the first of its device pixels).
     uint32_t Pixel(int x, int y) const;
 
     // The colour value lines are stored with.
@@ -80,9 +97,16 @@ class Canvas {
     }
 
   private:
+    // FillRect in device pixels.
+    void FillDevice(int left, int top, int right, int bottom, uint32_t argb);
+
     QImage& image_;
     int width_;
     int height_;
+    int deviceWidth_;
+    int deviceHeight_;
+    double ratio_ = 1.0;
+    bool scaled_ = false;
     uint32_t pen_ = OpaqueBlack;
     int penX_ = 0;
     int penY_ = 0;

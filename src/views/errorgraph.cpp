@@ -30,7 +30,8 @@ TextPlacement GraphLabelLayout(int64_t count, int width) {
 }
 
 void DrawHistorySeries(const ErrorHistory& history, uint32_t color, QImage& image) {
-    const int width = image.width(), height = image.height();
+    const QSize logical = LogicalSize(image);
+    const int width = logical.width(), height = logical.height();
     const int64_t n = history.count, s = history.step;
     if (n < 1 || width < 2 || height < 2)
         return;
@@ -85,7 +86,7 @@ void DrawErrorGraph(const ErrorGraphInput& input, QImage& image) {
     if (image.isNull())
         return;
     Canvas canvas(image);
-    canvas.FillRect(0, 0, image.width(), image.height(), OpaqueBlack);
+    canvas.FillRect(0, 0, canvas.Width(), canvas.Height(), OpaqueBlack);
     for (const GraphSeries* series :
          {&input.meanSquaredError, &input.verifyError, &input.classificationError, &input.ni})
         if (series->visible) {

@@ -38,7 +38,7 @@ int GraphRow(float value, int height);
 TextPlacement GraphLabelLayout(int64_t count, int width);
 
 // Full redraw: black, then the visible series in the order mean squared error, verify error,
-// classification error, ni.
+// classification error, ni. The layout is in logical pixels at any pixel ratio of the image.
 void DrawErrorGraph(const ErrorGraphInput& input, QImage& image);
 
 // Draws one history in a colour (24-bit, red in the low byte): the label, then for up to 1000

@@ -210,12 +210,14 @@ DiagramHit HitTestDiagram(const NetworkSummary& network, int width, int x, int y
 
 void DrawNetworkDiagram(const NetworkSummary& network, const DiagramColors& colors, QImage& image,
                         const DiagramOptions& options) {
-    const int width = image.width(), height = image.height();
+    // Laid out in logical pixels; the canvas, the stippled lines and the painter of the weight
+    // colours scale them to the image's pixel ratio.
+    Canvas canvas(image);
+    const int width = canvas.Width(), height = canvas.Height();
     if (width <= 0 || height <= 0)
         return;
     const int layers = network.layerCount;
     KESTRO_ASSERT(layers >= 0 && layers <= MaxLayers);
-    Canvas canvas(image);
     canvas.FillRect(0, 0, width, height, colors.buttonFace);
 
     int column[MaxLayers] = {};

@@ -94,7 +94,12 @@ void DrawFirstLayerBoundaries(const NetworkCopy& network, uint32_t argb, QImage&
     for (int py = 0; py < height; ++py)
         fy[static_cast<size_t>(py)] = Activation(plane.SampleY(py));
     const LayerInfo& layer = network.layers[1];
+    // The boundaries are found and marked in device pixels, one pixel wide; the labels are
+    // placed in logical pixels.
     Canvas canvas(image);
+    const double ratio = canvas.Ratio();
+    uchar* const bits = image.bits();
+    const qsizetype stride = image.bytesPerLine();
     for (int32_t i = layer.first; i <= layer.last; ++i) {
         // The incoming list runs from the highest source: y's weight first, then x's.
         const float* w = network.Incoming(i);
@@ -109,7 +114,7 @@ void DrawFirstLayerBoundaries(const NetworkCopy& network, uint32_t argb, QImage&
         int labelX = -1, labelY = -1;
         double nearest = std::numeric_limits<double>::max();
         const auto mark = [&](int px, int py) {
-            canvas.SetPixel(px, py, argb);
+            reinterpret_cast<uint32_t*>(bits + stride * py)[px] = argb;
             const double dx = px - width / 2.0, dy = py - height / 2.0;
             if (dx * dx + dy * dy < nearest) {
                 nearest = dx * dx + dy * dy;
@@ -129,7 +134,8 @@ void DrawFirstLayerBoundaries(const NetworkCopy& network, uint32_t argb, QImage&
         }
         if (labelX >= 0) {
             const std::string label = std::to_string(i - layer.first + 1);
-            canvas.TextOut(labelX + 3, labelY - 13, label, true, argb);
+            const int x = static_cast<int>(labelX / ratio), y = static_cast<int>(labelY / ratio);
+            canvas.TextOut(x + 3, y - 13, label, true, argb);
         }
     }
 }

@@ -15,7 +15,8 @@ namespace kestro {
 uint32_t NeuronOutputColor(float v);
 
 // Every pixel of the image from the output of one neuron, one sample per cellSize x cellSize
-// cell at its top-left pixel (the samples the raster of the signal view takes).
+// cell at its top-left pixel (the samples the raster of the signal view takes); in device
+// pixels, whatever the image's pixel ratio.
 void DrawNeuronRaster(const NetworkCopy& network, int32_t neuron, int cellSize, QImage& image);
 
 // A size x size picture of the neuron's output over the plane (device pixels; the caller sets
@@ -25,7 +26,8 @@ QImage NeuronPicture(const NetworkCopy& network, int32_t neuron, int size);
 // Over the image, the boundary of every neuron of the first hidden layer: the pixels whose net
 // input b + w f(x) + w' f(y) (f the input neurons' activation) differs in sign from that of
 // the pixel right of or below them, in the given colour, and each boundary labelled with its
-// neuron's number in the layer (1 first) near the point of it closest to the centre.
+// neuron's number in the layer (1 first) near the point of it closest to the centre. The
+// boundaries are one device pixel wide at any pixel ratio; the labels keep their logical size.
 void DrawFirstLayerBoundaries(const NetworkCopy& network, uint32_t argb, QImage& image);
 
 }  // namespace kestro

@@ -117,7 +117,9 @@ std::array<TextPlacement, 2> AxisLabelLayout(int width, int height) {
 }
 
 bool DrawSamplePoints(const SignalViewInput& input, bool cursorCheck, QImage& image) {
-    const int width = image.width(), height = image.height();
+    // Points, like the cursor, are placed in logical pixels.
+    const QSize logical = LogicalSize(image);
+    const int width = logical.width(), height = logical.height();
     if (width <= 0 || height <= 0)
         return false;
     KESTRO_ASSERT(input.points != nullptr);
@@ -151,19 +153,28 @@ bool DrawSamplePoints(const SignalViewInput& input, bool cursorCheck, QImage& im
     return highlight;
 }
 
+int DeviceCellSize(int cellSize, double ratio) {
+    if (cellSize <= 1 || ratio == 1.0)
+        return cellSize;
+    return MaxInt(1, static_cast<int>(std::lround(cellSize * ratio)));
+}
+
 bool DrawSignalView(const SignalViewInput& input, QImage& image) {
-    const int width = image.width(), height = image.height();
+    const QSize logical = LogicalSize(image);
+    const int width = logical.width(), height = logical.height();
     if (width <= 0 || height <= 0)
         return false;
     Canvas canvas(image);
+    // The rasters work in the image's own pixels.
+    const int cell = DeviceCellSize(input.cellSize, image.devicePixelRatio());
     // A raster sets every pixel, so the black background is needed only without one.
     if (input.raster == RasterMode::None)
         canvas.FillRect(0, 0, width, height, OpaqueBlack);
     else if (input.raster == RasterMode::Neuron) {
         KESTRO_ASSERT(input.network != nullptr);
-        DrawNeuronRaster(*input.network, input.neuron, input.cellSize, image);
+        DrawNeuronRaster(*input.network, input.neuron, cell, image);
     } else
-        DrawRaster(input.raster, input.cellSize, input.evaluate, image);
+        DrawRaster(input.raster, cell, input.evaluate, image);
     if (input.firstLayerLines && input.network != nullptr &&
         (input.raster == RasterMode::Answer || input.raster == RasterMode::Areas))
         DrawFirstLayerBoundaries(*input.network, BoundaryColor, image);

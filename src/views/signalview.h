@@ -67,7 +67,8 @@ struct SignalViewInput {
     bool showPoints = true;
     // The check of "Coordinate Axis".
     bool showAxes = true;
-    // The mouse cursor in the view's pixels; empty when it is not known to be over the view.
+    // The mouse cursor in the view's logical pixels (the widget's coordinates); empty when it
+    // is not known to be over the view.
     std::optional<QPoint> cursor;
     float brushRadius = 0.2f;
     // 0 is delete mode, in which points under the brush are highlighted.
@@ -83,14 +84,21 @@ struct SignalViewInput {
     bool firstLayerLines = false;
 };
 
+// The raster's cell in device pixels for a cell of cellSize logical pixels: a cell of 1 is one
+// device pixel (the finest raster the image holds), a larger one the same logical area,
+// round(cellSize r) pixels, so that the frames of a run cost as many evaluations at any ratio.
+int DeviceCellSize(int cellSize, double ratio);
+
 // Full redraw: black, the raster of cellSize x cellSize cells (one evaluation per cell at its
 // top-left pixel), the axes, the points (highlighted in delete mode) and the axis labels.
 // Returns whether points were drawn with the delete-brush highlight (the window then starts
-// its timer that removes the highlight once the cursor has left).
+// its timer that removes the highlight once the cursor has left). The layout is in logical
+// pixels, the raster in cells of DeviceCellSize(cellSize, ratio) device pixels.
 bool DrawSignalView(const SignalViewInput& input, QImage& image);
 
 // Draws every point as a 5-pixel disc over the image; with cursorCheck and the cursor over the
 // plane, the points within the brush radius are reddened. Returns whether it highlighted.
+// Points and cursor are mapped with the logical size, as clicks are.
 bool DrawSamplePoints(const SignalViewInput& input, bool cursorCheck, QImage& image);
 
 // Only the raster of DrawSignalView: every pixel of the image from one evaluation per cell;

@@ -1,5 +1,6 @@
 #include "views/stipple.h"
 
+#include <algorithm>
 #include <cmath>
 
 #include "core/units/errors.h"
@@ -29,9 +30,11 @@ void BlendPixel(QImage& image, int x, int y, uint32_t argb, double coverage) {
     *pixel = BlendColor32(argb | 0xFF000000u, *pixel, static_cast<float>(factor));
 }
 
-void StippledLine(QImage& image, double x1, double y1, double x2, double y2,
-                  const StipplePattern& pattern, double step, double& position) {
-    KESTRO_ASSERT(pattern.count >= 1 && pattern.count <= MaxStippleColors);
+namespace {
+
+// The line in device pixels.
+void StippledDeviceLine(QImage& image, double x1, double y1, double x2, double y2,
+                        const StipplePattern& pattern, double step, double& position) {
     const double length = std::sqrt((x2 - x1) * (x2 - x1) + (y2 - y1) * (y2 - y1));
     if (!(length > 0) || !std::isfinite(length))
         return;
@@ -56,6 +59,34 @@ void StippledLine(QImage& image, double x1, double y1, double x2, double y2,
         position = std::fmod(position + step, period);
         if (position < 0)
             position += period;
+    }
+}
+
+}  // namespace
+
+void StippledLine(QImage& image, double x1, double y1, double x2, double y2,
+                  const StipplePattern& pattern, double step, double& position) {
+    KESTRO_ASSERT(pattern.count >= 1 && pattern.count <= MaxStippleColors);
+    const double ratio = image.devicePixelRatio();
+    if (ratio == 1.0) {
+        StippledDeviceLine(image, x1, y1, x2, y2, pattern, step, position);
+        return;
+    }
+    // Ends on device pixel centres keep lines between whole logical pixels crisp at any ratio.
+    x1 = std::nearbyint(x1 * ratio);
+    y1 = std::nearbyint(y1 * ratio);
+    x2 = std::nearbyint(x2 * ratio);
+    y2 = std::nearbyint(y2 * ratio);
+    const bool xMajor = std::fabs(x2 - x1) >= std::fabs(y2 - y1);
+    const int strands = std::max(1, static_cast<int>(std::lround(ratio)));
+    const double start = position;
+    for (int s = 0; s < strands; ++s) {
+        double strandPosition = start;
+        const double dx = xMajor ? 0 : s, dy = xMajor ? s : 0;
+        StippledDeviceLine(image, x1 + dx, y1 + dy, x2 + dx, y2 + dy, pattern, step / ratio,
+                           strandPosition);
+        if (s == 0)
+            position = strandPosition;
     }
 }
 

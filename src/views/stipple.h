@@ -29,6 +29,11 @@ void BlendPixel(QImage& image, int x, int y, uint32_t argb, double coverage);
 // between pixels is shared by its (up to) four neighbours in proportion to its distance to them.
 // Each point takes the pattern colour at position, which then advances by step modulo the
 // pattern length; the caller sets position (usually to 0) before a line.
+//
+// Coordinates are logical pixels. On an image of device pixel ratio r the ends go to the device
+// pixels nearest to r times them, the points lie one device pixel apart with step / r each, and
+// the line is round(r) device pixels wide (parallel strands one pixel apart along the minor
+// axis, each starting at the same position), so it keeps its logical length, dashes and width.
 void StippledLine(QImage& image, double x1, double y1, double x2, double y2,
                   const StipplePattern& pattern, double step, double& position);
 

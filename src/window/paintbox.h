@@ -1,4 +1,6 @@
-// A paint box: a widget that shows an off-screen 32-bit ARGB image of its own size.
+// A paint box: a widget that shows an off-screen 32-bit ARGB image of its own size at the
+// screen's resolution: the image holds the widget's size times its device pixel ratio in pixels,
+// carries that ratio (QImage::devicePixelRatio) and is shown pixel for pixel.
 #pragma once
 
 #include <QImage>
@@ -12,7 +14,9 @@ class TPaintBox : public QWidget {
   public:
     explicit TPaintBox(QWidget* parent = nullptr);
 
-    // The off-screen image, always of the widget's size (Format_ARGB32: 0xAARRGGBB pixels).
+    // The off-screen image (Format_ARGB32: 0xAARRGGBB pixels), always of the widget's size in
+    // logical pixels: ceil(width() x ratio) by ceil(height() x ratio) pixels at the widget's
+    // devicePixelRatioF(). The renderers lay out in logical pixels (LogicalSize()).
     QImage& Surface() { return surface_; }
     // Fills the image with one colour.
     void Fill(uint32_t argb);
@@ -20,6 +24,8 @@ class TPaintBox : public QWidget {
     void RepaintNow();
 
   signals:
+    // The widget's size changed (the surface is then blank if it was made anew) or its pixel
+    // ratio did (the surface then holds the old picture scaled): the view needs drawing.
     void resized();
     // Any button went down; modifiers are the keys held then.
     void mouseDown(Qt::KeyboardModifiers modifiers);
@@ -30,6 +36,7 @@ class TPaintBox : public QWidget {
     void left();
 
   protected:
+    bool event(QEvent* event) override;
     void paintEvent(QPaintEvent* event) override;
     void resizeEvent(QResizeEvent* event) override;
     void mousePressEvent(QMouseEvent* event) override;
@@ -39,7 +46,14 @@ class TPaintBox : public QWidget {
     void leaveEvent(QEvent* event) override;
 
   private:
+    // Makes the surface anew when the widget's size or pixel ratio no longer matches it;
+    // returns whether it did.
+    bool MatchSurface();
+    // MatchSurface, telling the window when a new surface needs drawing.
+    void UpdateSurface();
+
     QImage surface_;
+    bool checkQueued_ = false;
     bool primaryDown_ = false;
 };
 
