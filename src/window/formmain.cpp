@@ -540,6 +540,7 @@ QWidget* TFormMain::CreateLeftPanel() {
     pbNet->setObjectName(QStringLiteral("pbNet"));
     pbNet->setFixedSize(177, 330);
     general->addWidget(pbNet);
+    connect(pbNet, &TPaintBox::resized, this, &TFormMain::DrawNetworkDiagram);
     connect(pbNet, &TPaintBox::mouseMoved, this, &TFormMain::pbNetMouseMove);
     connect(pbNet, &TPaintBox::clicked, this, &TFormMain::pbNetClick);
     connect(pbNet, &TPaintBox::left, this, [this] {
