@@ -690,16 +690,10 @@ int Train(const TrainOptions& options) {
         for (int32_t i = 0; i < state->pointSet.count; ++i)
             WritePoint(out, i, state->pointSet.points[i]);
     for (int64_t run = 1; run <= options.runs; ++run) {
-        if (run > 1 && options.restartBetweenRuns) {
-            // Restart, then a run without the Reset at its beginning that would undo it.
+        // A Restart's run starts without the Reset that would undo it.
+        if (run > 1 && options.restartBetweenRuns)
             RestartNetwork(*state, host);
-            const bool resetAtBeginning = state->controls.resetAtBeginning;
-            state->controls.resetAtBeginning = false;
-            RunLearn(*state, host, out, run);
-            state->controls.resetAtBeginning = resetAtBeginning;
-        } else {
-            RunLearn(*state, host, out, run);
-        }
+        RunLearn(*state, host, out, run);
     }
     if (options.dumpNetwork)
         WriteNeurons(out);

@@ -479,7 +479,8 @@ bool ReadAll(Reader& r, const QJsonObject& root, SessionData& data) {
         !r.Int(*counters, "counters", "presentations", 0, INT64_MAX, s.presentationCount) ||
         !r.Int(*counters, "counters", "lastStatus", 0, s.presentationCount, s.lastStatusCount) ||
         !r.Int(*counters, "counters", "epochs", 0, INT64_MAX, s.epochCount) ||
-        !r.Float(*counters, "counters", "classificationError", true, s.classificationError))
+        !r.Float(*counters, "counters", "classificationError", true, s.classificationError) ||
+        !r.Bool(*counters, "counters", "restartPending", s.restartPending))
         return false;
     if (!(s.classificationError >= 0 && s.classificationError <= 1))
         return r.Fail("counters.classificationError", "out of range (0..1)");
@@ -591,6 +592,7 @@ std::string SessionJson(const SessionData& data) {
         {"drawPeriod", IntValue(s.drawPeriod)},
         {"counters", QJsonObject{{"presentations", IntValue(s.presentationCount)},
                                  {"lastStatus", IntValue(s.lastStatusCount)},
+                                 {"restartPending", s.restartPending},
                                  {"epochs", IntValue(s.epochCount)},
                                  {"classificationError", FloatValue(s.classificationError)}}},
         {"order", order},

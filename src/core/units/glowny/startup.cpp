@@ -61,6 +61,7 @@ void ChangeStructure(KestroState& state, int32_t index) {
     ComboStructureChange(index);
     state.structureIndex = index;
     state.restartNetwork = TakeNetworkValues();
+    state.restartPending = false;
 }
 
 bool StartUp(KestroState& state, TrainingHost& host, int32_t shapeId) {

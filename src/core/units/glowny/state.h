@@ -81,6 +81,8 @@ struct KestroState {
     // The network's values right after the latest Reset Network or structure choice: what
     // Restart puts back.
     NetworkValues restartNetwork;
+    // A Restart since the latest run: the next run starts without its Reset.
+    bool restartPending = false;
 };
 
 }  // namespace kestro

@@ -221,6 +221,7 @@ void ResetNetwork(KestroState& state, TrainingHost& host) {
     ResetCounters(state);
     RandomizeWeights(0.1f, 0.5f);
     state.restartNetwork = TakeNetworkValues();
+    state.restartPending = false;
     RefreshAfterReset(state, host);
 }
 
@@ -231,6 +232,7 @@ void RestartNetwork(KestroState& state, TrainingHost& host) {
         KESTRO_ASSERT(state.restartNetwork.layerSizes[static_cast<size_t>(l)] == LayerSize(l));
     ResetCounters(state);
     PutNetworkValues(state.restartNetwork);
+    state.restartPending = true;
     RefreshAfterReset(state, host);
 }
 
@@ -367,8 +369,10 @@ void StartRun(KestroState& state, TrainingHost& host, Run& run) {
     run.nextFrame = run.start + state.drawPeriod;
     run.nextStatus = run.start + StatusPeriodMs;
     run.lastStatus = run.start;
-    if (state.controls.resetAtBeginning)
+    // After a Restart the run trains the restarted network: its Reset would undo the Restart.
+    if (state.controls.resetAtBeginning && !state.restartPending)
         ResetNetwork(state, host);
+    state.restartPending = false;
     host.SetRunControls(true);
     host.ClearErrorGraph();
     for (int32_t i = 0; i < state.pointSet.count; ++i)
