@@ -44,8 +44,13 @@ enum class ActionId {
     actionViewFirstLayerLines,
     actionSeed,
     actionExportPicture,
+    actionRestart,
+    actionOpenSession,
+    actionSaveSession,
+    actionExportHistories,
+    actionExportNetwork,
 };
 
-inline constexpr size_t ActionCount = static_cast<size_t>(ActionId::actionExportPicture) + 1;
+inline constexpr size_t ActionCount = static_cast<size_t>(ActionId::actionExportNetwork) + 1;
 
 }  // namespace kestro

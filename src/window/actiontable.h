@@ -70,6 +70,11 @@ inline constexpr std::array<ActionSpec, ActionCount> ActionTable{{
     {ActionId::actionViewFirstLayerLines, "actionViewFirstLayerLines", "View", "First Layer Lines", "Where each neuron of the first hidden layer changes sign", NoKey, "", &TFormMain::actionViewFirstLayerLinesExecute},
     {ActionId::actionSeed, "actionSeed", "Network", "Seed...", "The seed of the random generator", NoKey, "", &TFormMain::actionSeedExecute},
     {ActionId::actionExportPicture, "actionExportPicture", "Points", "Export Picture...", "The drawing area as a PNG picture", NoKey, "", &TFormMain::actionExportPictureExecute},
+    {ActionId::actionRestart, "actionRestart", "Network", "Restart", "The network as it was right after its last Reset or structure choice", Qt::SHIFT | Qt::Key_F5, "", &TFormMain::actionRestartExecute},
+    {ActionId::actionOpenSession, "actionOpenSession", "Points", "Open Session...", "The whole experiment from a session file", Qt::CTRL | Qt::SHIFT | Qt::Key_O, "", &TFormMain::actionOpenSessionExecute},
+    {ActionId::actionSaveSession, "actionSaveSession", "Points", "Save Session...", "The whole experiment to a session file", Qt::CTRL | Qt::SHIFT | Qt::Key_S, "", &TFormMain::actionSaveSessionExecute},
+    {ActionId::actionExportHistories, "actionExportHistories", "Points", "Export Error History...", "The error graph's values as CSV", NoKey, "", &TFormMain::actionExportHistoriesExecute},
+    {ActionId::actionExportNetwork, "actionExportNetwork", "Points", "Export Network...", "The structure, weights and biases as JSON", NoKey, "", &TFormMain::actionExportNetworkExecute},
 }};
 // clang-format on
 

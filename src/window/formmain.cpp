@@ -134,6 +134,17 @@ TFormMain::TFormMain(QWidget* parent, std::optional<uint32_t> seed)
     CreateLayout();
     host_ = std::make_unique<FormTrainingHost>(*this);
     askSeed = [this](uint32_t current) { return TSeedDialog::Ask(this, current); };
+    askSessionFileName = [this](bool save) {
+        QFileDialog dialog(this,
+                           save ? QStringLiteral("Save Session") : QStringLiteral("Open Session"),
+                           QString(), QStringLiteral("Sessions (*.kestro);;All Files (*)"));
+        dialog.setAcceptMode(save ? QFileDialog::AcceptSave : QFileDialog::AcceptOpen);
+        dialog.setFileMode(save ? QFileDialog::AnyFile : QFileDialog::ExistingFile);
+        dialog.setDefaultSuffix(QStringLiteral("kestro"));
+        return dialog.exec() == QDialog::Accepted && !dialog.selectedFiles().isEmpty()
+                   ? dialog.selectedFiles().front()
+                   : QString();
+    };
     askExportFileName = [this](const QString& title, const QString& filter, const QString& suffix) {
         QFileDialog dialog(this, title, QString(), filter);
         dialog.setAcceptMode(QFileDialog::AcceptSave);
@@ -290,6 +301,7 @@ void TFormMain::CreateMenus() {
     AddEntries(AddMenu(bar, QStringLiteral("Network"), QStringLiteral("miNetwork")), *this,
                {{actionStop},
                 {actionReset},
+                {actionRestart},
                 {actionSeed},
                 Separator,
                 {actionNaucz},
@@ -300,7 +312,16 @@ void TFormMain::CreateMenus() {
 
     QMenu* points = AddMenu(bar, QStringLiteral("Points"), QStringLiteral("miPoints"));
     AddEntries(points, *this,
-               {{actionLoadPoints}, {actionSavePoints}, {actionExportPicture}, Separator});
+               {{actionLoadPoints},
+                {actionSavePoints},
+                Separator,
+                {actionOpenSession},
+                {actionSaveSession},
+                Separator,
+                {actionExportPicture},
+                {actionExportHistories},
+                {actionExportNetwork},
+                Separator});
     QMenu* selectClass = points->addMenu(QStringLiteral("Select Class"));
     selectClass->setObjectName(QStringLiteral("miSelectClass"));
     AddEntries(selectClass, *this,

@@ -71,6 +71,8 @@ class TFormMain : public QMainWindow {
     std::function<QString()> askSaveFileName;
     // Asks for a new seed, showing the current one; tests replace it.
     std::function<std::optional<uint32_t>(uint32_t)> askSeed;
+    // Picks a session file to open or (save) to write; tests replace it.
+    std::function<QString(bool save)> askSessionFileName;
     // Picks the file an export writes to (title, filter, default suffix); tests replace it.
     std::function<QString(const QString&, const QString&, const QString&)> askExportFileName;
     // The seed the random generator was last seeded with.
@@ -105,6 +107,14 @@ class TFormMain : public QMainWindow {
     void actionViewWeightColorsExecute();
     void actionSeedExecute();
     void actionExportPictureExecute();
+    void actionRestartExecute();
+    void actionOpenSessionExecute();
+    void actionSaveSessionExecute();
+    void actionExportHistoriesExecute();
+    void actionExportNetworkExecute();
+    // Opens and saves a session without the dialogs.
+    void OpenSession(const QString& fileName);
+    void SaveSession(const QString& fileName);
     void actionViewFirstLayerLinesExecute();
 
     // Loads and saves without the dialogs; the actions call these after their dialogs.

@@ -25,8 +25,10 @@
 #include <chrono>
 
 #include "core/units/errors.h"
+#include "core/units/glowny/exports.h"
 #include "core/units/glowny/netcopy.h"
 #include "core/units/glowny/pointsfile.h"
+#include "core/units/glowny/session.h"
 #include "core/units/glowny/startup.h"
 #include "core/units/glowny/training.h"
 #include "core/units/info.h"
@@ -90,8 +92,8 @@ void FormTrainingHost::RunStarting() {
 void FormTrainingHost::SetRunControls(bool running) {
     form_.comboStructure->setEnabled(!running);
     using enum ActionId;
-    for (ActionId id :
-         {actionReset, actionNaucz, actionGenerateNow, actionClearPoints, actionGenerate})
+    for (ActionId id : {actionReset, actionNaucz, actionGenerateNow, actionClearPoints,
+                        actionGenerate, actionRestart, actionOpenSession})
         form_.Action(id)->setEnabled(!running);
     form_.Action(actionStop)->setEnabled(running);
     if (running)
@@ -195,7 +197,6 @@ void TFormMain::UpdateLearnControls() {
     panelNiMin->setVisible(controls.autoDecrease);
     labelDRateP->setVisible(controls.autoDecrease);
     panelAlpha->setVisible(controls.momentum);
-
 }
 
 void TFormMain::UpdateChoiceControls() {
@@ -687,6 +688,66 @@ void TFormMain::actionExportPictureExecute() {
         tellUser(true, QStringLiteral("Export Picture"),
                  QStringLiteral("Cannot write the picture \"%1\": %2")
                      .arg(fileName, writer.errorString()));
+}
+
+void TFormMain::actionRestartExecute() {
+    RestartNetwork(*state_, *host_);
+    UpdateControls();
+}
+
+void TFormMain::actionOpenSessionExecute() {
+    const QString fileName = askSessionFileName(false);
+    if (!fileName.isEmpty())
+        OpenSession(fileName);
+}
+
+void TFormMain::actionSaveSessionExecute() {
+    const QString fileName = askSessionFileName(true);
+    if (!fileName.isEmpty())
+        SaveSession(fileName);
+}
+
+void TFormMain::OpenSession(const QString& fileName) {
+    const FileResult result = LoadSessionFile(fileName.toStdU16String(), *state_);
+    if (result.status != FileStatus::Done) {
+        if (result.status != FileStatus::NotAFile)
+            tellUser(true, QStringLiteral("Open Session"), QString::fromStdString(result.message));
+        return;
+    }
+    // Another experiment: the edits of the points so far belong to the one before.
+    undoStack_->clear();
+    UpdateControls();
+    UpdateStatus(0, 0);
+    DrawSignalView(state_->rasterMode, 1, state_->showPoints);
+}
+
+void TFormMain::SaveSession(const QString& fileName) {
+    const FileResult result = SaveSessionFile(fileName.toStdU16String(), *state_);
+    if (result.status != FileStatus::Done)
+        tellUser(true, QStringLiteral("Save Session"), QString::fromStdString(result.message));
+}
+
+void TFormMain::actionExportHistoriesExecute() {
+    const QString fileName =
+        askExportFileName(QStringLiteral("Export Error History"),
+                          QStringLiteral("CSV files (*.csv)"), QStringLiteral("csv"));
+    if (fileName.isEmpty())
+        return;
+    const FileResult result = ExportHistoriesCsv(fileName.toStdU16String(), *state_);
+    if (result.status != FileStatus::Done)
+        tellUser(true, QStringLiteral("Export Error History"),
+                 QString::fromStdString(result.message));
+}
+
+void TFormMain::actionExportNetworkExecute() {
+    const QString fileName =
+        askExportFileName(QStringLiteral("Export Network"), QStringLiteral("JSON files (*.json)"),
+                          QStringLiteral("json"));
+    if (fileName.isEmpty())
+        return;
+    const FileResult result = ExportNetworkJson(fileName.toStdU16String(), *state_);
+    if (result.status != FileStatus::Done)
+        tellUser(true, QStringLiteral("Export Network"), QString::fromStdString(result.message));
 }
 
 void TFormMain::actionUndoExecute() {

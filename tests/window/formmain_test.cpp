@@ -226,7 +226,7 @@ class FormMainTest : public QObject {
             QVERIFY2(spy.count() == 1, entry.name.data());
             ++checked;
         }
-        QCOMPARE(checked, 27);
+        QCOMPARE(checked, 30);
     }
 
     // The action list in its documented order with each shortcut as a stored key code: a virtual
@@ -543,6 +543,43 @@ class FormMainTest : public QObject {
         const QImage saved(path);
         QCOMPARE(saved.size(), form.pbSignal->Surface().size());
         QCOMPARE(saved.pixel(5, 5), form.pbSignal->Surface().pixel(5, 5));
+    }
+
+    // Saving a session and opening it again gives, bit for bit, the run that would have
+    // followed without them; Restart puts back the network of the last Reset, and the next run
+    // (Reset at beginning checked) trains it rather than resetting it.
+    void sessionRoundTripAndRestart() {
+        QTemporaryDir dir;
+        const QString path = dir.filePath(QStringLiteral("experiment.kestro"));
+        TFormMain form(nullptr, 11u);
+        ShowAndActivate(form);
+        const NetworkSnapshot afterReset = SaveNetwork();
+        ModeItem(form, "N10Epochs1")->trigger();
+        form.actionNauczExecute();               // resets, then 10 epochs
+        form.miModeResetAtBeginning->trigger();  // the next runs continue
+        form.askSessionFileName = [&](bool) { return path; };
+        form.Action(ActionId::actionSaveSession)->trigger();
+        form.actionNauczExecute();
+        const NetworkSnapshot straight = SaveNetwork();
+        const int64_t epochs = form.State().epochCount;
+        form.Action(ActionId::actionOpenSession)->trigger();
+        QCOMPARE(form.State().epochCount, 10);
+        form.actionNauczExecute();
+        QCOMPARE(form.State().epochCount, epochs);
+        QVERIFY(SaveNetwork().weight == straight.weight);
+        QVERIFY(SaveNetwork().previousWeight == straight.previousWeight);
+
+        form.miModeResetAtBeginning->trigger();  // Reset at beginning checked again
+        form.actionResetExecute();
+        const NetworkSnapshot reset = SaveNetwork();
+        QVERIFY(reset.weight != afterReset.weight);
+        QTest::keyClick(form.pbSignal, Qt::Key_F5, Qt::ShiftModifier);  // Restart
+        QCOMPARE(form.State().epochCount, 0);
+        QVERIFY(SaveNetwork().weight == reset.weight);
+        form.actionNauczExecute();  // trains the restarted network: no Reset, no new weights
+        QVERIFY(SaveNetwork().weight != reset.weight);
+        form.Action(ActionId::actionRestart)->trigger();
+        QVERIFY(SaveNetwork().weight == reset.weight);
     }
 
     void learnOnAnEmptySetDoesNothing() {
