@@ -44,6 +44,26 @@ bool CpuHasVectorPaths() {
     return __builtin_cpu_supports("avx2") && __builtin_cpu_supports("fma");
 }
 
+EnginePath CpuEnginePath() {
+    if (!CpuHasVectorPaths())
+        return EnginePath::Portable;
+    if (__builtin_cpu_supports("avx512f") && __builtin_cpu_supports("avx512vl") &&
+        __builtin_cpu_supports("avx512dq") && __builtin_cpu_supports("avx512bw"))
+        return EnginePath::Avx512;
+    return EnginePath::Avx2;
+}
+
+KESTRO_TARGET_AVX512 void ActivationManyVector512(const float* sums, float* outputs, int count) {
+    int k = 0;
+    for (; k + 8 <= count; k += 8)
+        _mm256_storeu_ps(outputs + k, Activation8x512(_mm256_loadu_ps(sums + k)));
+    if (k < count) {
+        const __mmask8 used = static_cast<__mmask8>((1u << (count - k)) - 1u);
+        const __m256 in = _mm256_mask_loadu_ps(_mm256_set1_ps(1.0f), used, sums + k);
+        _mm256_mask_storeu_ps(outputs + k, used, Activation8x512(in));
+    }
+}
+
 __attribute__((target("avx2,fma"))) void ActivationManyVector(const float* sums, float* outputs,
                                                               int count) {
     int k = 0;

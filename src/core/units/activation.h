@@ -13,9 +13,13 @@ float ActivationScalar(float s);
 
 // Whether this processor has AVX2 and FMA.
 bool CpuHasVectorPaths();
+// The widest engine path this processor has (AVX-512 needs F, VL, DQ and BW).
+EnginePath CpuEnginePath();
 
 // outputs[k] = ActivationScalar(sums[k]), four lanes at a time; requires CpuHasVectorPaths().
 void ActivationManyVector(const float* sums, float* outputs, int count);
+// The same with eight lanes per vector on AVX-512; requires CpuEnginePath() == Avx512.
+void ActivationManyVector512(const float* sums, float* outputs, int count);
 
 // What the batch evaluation reads of the network.
 struct BatchNetworkView {

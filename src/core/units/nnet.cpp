@@ -1,8 +1,11 @@
 #include "core/units/nnet.h"
 
 #include <algorithm>
+#include <array>
+#include <bit>
 #include <cmath>
 #include <cstring>
+#include <utility>
 
 #include "core/units/activation.h"
 #include "core/units/activation_kernels.h"
@@ -16,7 +19,7 @@ namespace {
 
 // The vector paths read and write whole vectors of eight floats at the end of a layer; the
 // tables are padded so that those stay inside them.
-constexpr int VectorPadding = 8;
+constexpr int VectorPadding = 16;
 
 // The one network. Layer k >= 1 keeps its incoming weights as a matrix [t][i]: t is the position
 // in the incoming list (source Layer(k - 1).last - t), i the neuron's index within layer k. Each
@@ -38,7 +41,13 @@ struct NetworkState {
 };
 
 NetworkState net{};
-bool vectorPathsEnabled = CpuHasVectorPaths();
+EnginePath enginePath = CpuEnginePath();
+bool vectorPathsEnabled = enginePath != EnginePath::Portable;
+
+// The kernels of TrainSample and Evaluate, chosen whenever the structure or the path changes.
+using TrainKernel = bool (*)(int32_t, float, float, float, float);
+using EvaluateKernel = int32_t (*)(float, float, float&);
+void SelectKernels();
 
 const float ActivationGain = 1.0f;
 
@@ -82,6 +91,7 @@ const LayerInfo& Layer(int32_t i) {
 
 void ClearNetwork() {
     std::memset(static_cast<void*>(&net), 0, sizeof net);
+    SelectKernels();
 }
 
 float RandomUniform(float lo, float hi) {
@@ -119,6 +129,7 @@ void AddLayer(int32_t n, float biasRange, float weightRange) {
         }
     }
     net.total = first + n;
+    SelectKernels();
 }
 
 void RandomizeWeights(float biasRange, float weightRange) {
@@ -243,11 +254,23 @@ void RestoreNetwork(const NetworkSnapshot& s) {
     std::copy(s.output.begin(), s.output.end(), net.output);
     std::copy(s.weight.begin(), s.weight.end(), net.weight);
     std::copy(s.previousWeight.begin(), s.previousWeight.end(), net.previousWeight);
+    SelectKernels();
 }
 
 bool SetVectorPathsEnabled(bool enabled) {
-    vectorPathsEnabled = enabled && CpuHasVectorPaths();
-    return vectorPathsEnabled;
+    return SetEnginePath(enabled ? EnginePath::Avx512 : EnginePath::Portable) !=
+           EnginePath::Portable;
+}
+
+EnginePath SetEnginePath(EnginePath limit) {
+    enginePath = std::min(limit, CpuEnginePath());
+    vectorPathsEnabled = enginePath != EnginePath::Portable;
+    SelectKernels();
+    return enginePath;
+}
+
+EnginePath CurrentEnginePath() {
+    return enginePath;
 }
 
 // --- Forward pass and backpropagation ---
@@ -257,7 +280,9 @@ float Activation(float s) {
 }
 
 void ActivationMany(const float* sums, float* outputs, int count) {
-    if (vectorPathsEnabled) {
+    if (enginePath == EnginePath::Avx512) {
+        ActivationManyVector512(sums, outputs, count);
+    } else if (vectorPathsEnabled) {
         ActivationManyVector(sums, outputs, count);
     } else {
         for (int k = 0; k < count; ++k)
@@ -391,16 +416,79 @@ __attribute__((target("avx2,fma"))) bool TrainSampleVector(int32_t classIndex, f
     return avx2::TrainSampleLayers(classIndex, x, y, ni, alpha);
 }
 
+// The offered structures (StructureTexts), as template arguments of the fixed-size kernels.
+#define KESTRO_FIXED_STRUCTURES(X)                                                             \
+    X(2, 2) X(2, 1, 2) X(2, 2, 2) X(2, 3, 2) X(2, 4, 2) X(2, 5, 2) X(2, 6, 2) X(2, 7, 2)      \
+    X(2, 8, 2) X(2, 9, 2) X(2, 10, 2) X(2, 11, 2) X(2, 12, 2) X(2, 13, 2) X(2, 14, 2)        \
+    X(2, 15, 2) X(2, 20, 2) X(2, 25, 2) X(2, 50, 2) X(2, 100, 2) X(2, 2, 2, 2)               \
+    X(2, 3, 3, 2) X(2, 4, 4, 2) X(2, 5, 5, 2) X(2, 10, 10, 2) X(2, 3, 4, 2) X(2, 4, 3, 2)    \
+    X(2, 3, 5, 2) X(2, 5, 3, 2) X(2, 4, 5, 2) X(2, 5, 4, 2) X(2, 3, 10, 2) X(2, 10, 3, 2)    \
+    X(2, 4, 10, 2) X(2, 10, 4, 2) X(2, 5, 10, 2) X(2, 10, 5, 2) X(2, 2, 2, 2, 2)             \
+    X(2, 3, 3, 3, 2) X(2, 3, 4, 3, 2) X(2, 4, 3, 4, 2) X(2, 4, 4, 4, 2) X(2, 3, 4, 5, 2)     \
+    X(2, 5, 4, 3, 2) X(2, 4, 5, 4, 2) X(2, 5, 4, 5, 2) X(2, 5, 5, 5, 2)
+
+struct FixedKernels {
+    bool (*matches)(const NetworkState&);
+    TrainKernel train;
+    EvaluateKernel evaluate;
+};
+#define KESTRO_FIXED_ENTRY(...) \
+    {&Fixed<__VA_ARGS__>::Matches, &Fixed<__VA_ARGS__>::Train, &Fixed<__VA_ARGS__>::Evaluate},
+
+#pragma GCC push_options
+#pragma GCC target("avx2,fma")
+namespace avx2 {
+#define KESTRO_AVX512 0
+#include "core/units/nnet_fixed.inc"
+#undef KESTRO_AVX512
+constexpr FixedKernels fixedKernels[] = {KESTRO_FIXED_STRUCTURES(KESTRO_FIXED_ENTRY)};
+}  // namespace avx2
+#pragma GCC pop_options
+
+#pragma GCC push_options
+#pragma GCC target("avx512f,avx512vl,avx512dq,avx512bw,avx2,fma")
+namespace avx512 {
+#define KESTRO_AVX512 1
+#include "core/units/nnet_fixed.inc"
+#undef KESTRO_AVX512
+constexpr FixedKernels fixedKernels[] = {KESTRO_FIXED_STRUCTURES(KESTRO_FIXED_ENTRY)};
+}  // namespace avx512
+#pragma GCC pop_options
+
+TrainKernel trainKernel = &portable::TrainSampleLayers;
+EvaluateKernel evaluateKernel = &portable::EvaluateLayers;
+
+template <size_t n>
+const FixedKernels* FindFixed(const FixedKernels (&table)[n]) {
+    for (const FixedKernels& k : table)
+        if (k.matches(net))
+            return &k;
+    return nullptr;
+}
+
+void SelectKernels() {
+    trainKernel = &portable::TrainSampleLayers;
+    evaluateKernel = &portable::EvaluateLayers;
+    if (enginePath == EnginePath::Portable)
+        return;
+    trainKernel = &TrainSampleVector;
+    evaluateKernel = &EvaluateVector;
+    const FixedKernels* fixed = enginePath == EnginePath::Avx512 ? FindFixed(avx512::fixedKernels)
+                                                                 : FindFixed(avx2::fixedKernels);
+    if (fixed != nullptr) {
+        trainKernel = fixed->train;
+        evaluateKernel = fixed->evaluate;
+    }
+}
+
 }  // namespace
 
 int32_t Evaluate(float x, float y, float& maxOutput) {
-    return vectorPathsEnabled ? EvaluateVector(x, y, maxOutput)
-                              : portable::EvaluateLayers(x, y, maxOutput);
+    return evaluateKernel(x, y, maxOutput);
 }
 
 bool TrainSample(int32_t classIndex, float x, float y, float ni, float alpha) {
-    return vectorPathsEnabled ? TrainSampleVector(classIndex, x, y, ni, alpha)
-                              : portable::TrainSampleLayers(classIndex, x, y, ni, alpha);
+    return trainKernel(classIndex, x, y, ni, alpha);
 }
 
 int32_t HiddenRegionCode() {

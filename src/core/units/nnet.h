@@ -134,8 +134,15 @@ void EvaluateBatch(const PointBatch& batch);
 // The same, one point after another through the scalar operations (reference).
 void EvaluateBatchPlain(const PointBatch& batch);
 
-// Whether the vector paths (AVX2 and FMA, chosen at run time) may be used; tests switch them off
-// to compare. Returns whether they are in use after the call.
+// Whether the vector paths (AVX2 and FMA, or AVX-512, chosen at run time) may be used; tests
+// switch them off to compare. Returns whether they are in use after the call.
 bool SetVectorPathsEnabled(bool enabled);
+
+// The instruction sets the engine's paths are built for, in rising order.
+enum class EnginePath { Portable, Avx2, Avx512 };
+// Uses the widest path up to limit that this processor has, and returns it (tests compare the
+// paths with it; SetVectorPathsEnabled(true) is SetEnginePath(EnginePath::Avx512)).
+EnginePath SetEnginePath(EnginePath limit);
+EnginePath CurrentEnginePath();
 
 }  // namespace kestro
