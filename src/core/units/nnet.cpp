@@ -44,6 +44,36 @@ NetworkState net{};
 EnginePath enginePath = CpuEnginePath();
 bool vectorPathsEnabled = enginePath != EnginePath::Portable;
 
+// The fixed-size training kernels leave the deltas of the input neurons, which nothing in a
+// presentation uses, to be worked out when something reads them: from the layer above's deltas,
+// the weights before the step (the previous weights after it) and the inputs' outputs of that
+// presentation, kept here. Whatever reads or changes those values first calls
+// MaterializeInputDeltas.
+struct PendingInputDeltas {
+    bool pending = false;
+    float outputs[2] = {};
+};
+PendingInputDeltas pendingInputDeltas;
+
+// Index of the weight of entry t of neuron i's incoming list (i in layer k >= 1).
+inline int WeightIndex(int k, int i, int t);
+
+void MaterializeInputDeltas() {
+    if (!pendingInputDeltas.pending)
+        return;
+    pendingInputDeltas.pending = false;
+    const LayerInfo& L = net.layers[0];
+    const LayerInfo& target = net.layers[1];
+    for (int i = L.first; i <= L.last; ++i) {
+        const int t = L.last - i;
+        float s = 0;
+        for (int j = target.last; j >= target.first; --j)
+            s = std::fmaf(net.previousWeight[WeightIndex(1, j, t)], net.delta[j], s);
+        const double o = pendingInputDeltas.outputs[i];
+        net.delta[i] = static_cast<float>((1.0 - o * o) * static_cast<double>(s) / 2.0);
+    }
+}
+
 // The kernels of TrainSample and Evaluate, chosen whenever the structure or the path changes.
 using TrainKernel = bool (*)(int32_t, float, float, float, float);
 using EvaluateKernel = int32_t (*)(float, float, float&);
@@ -51,7 +81,6 @@ void SelectKernels();
 
 const float ActivationGain = 1.0f;
 
-// Index of the weight of entry t of neuron i's incoming list (i in layer k >= 1).
 inline int WeightIndex(int k, int i, int t) {
     const LayerInfo& L = net.layers[k];
     return net.weightBase[k] + t * L.count + (i - L.first);
@@ -90,6 +119,7 @@ const LayerInfo& Layer(int32_t i) {
 }
 
 void ClearNetwork() {
+    pendingInputDeltas.pending = false;
     std::memset(static_cast<void*>(&net), 0, sizeof net);
     SelectKernels();
 }
@@ -101,6 +131,7 @@ float RandomUniform(float lo, float hi) {
 }
 
 void AddLayer(int32_t n, float biasRange, float weightRange) {
+    MaterializeInputDeltas();
     KESTRO_ASSERT(n > 0);
     KESTRO_ASSERT(net.layerCount >= 0);
     KESTRO_ASSERT(net.layerCount < MaxLayers);
@@ -133,6 +164,7 @@ void AddLayer(int32_t n, float biasRange, float weightRange) {
 }
 
 void RandomizeWeights(float biasRange, float weightRange) {
+    pendingInputDeltas.pending = false;
     for (int i = 0; i < net.total; ++i) {
         net.bias[i] = RandomUniform(-biasRange, biasRange);
         net.previousBias[i] = net.bias[i];
@@ -174,6 +206,7 @@ float NeuronPreviousBias(int32_t i) {
     return net.previousBias[i];
 }
 float NeuronDelta(int32_t i) {
+    MaterializeInputDeltas();
     CheckNeuron(i);
     return net.delta[i];
 }
@@ -216,6 +249,7 @@ float IncomingPreviousWeight(int32_t i, int32_t k) {
 }
 
 void SetIncomingWeight(int32_t i, int32_t k, float weight, float previousWeight) {
+    MaterializeInputDeltas();
     KESTRO_ASSERT(k >= 0 && k < IncomingCount(i));
     const int w = WeightIndex(net.layerOf[i], i, k);
     net.weight[w] = weight;
@@ -223,6 +257,7 @@ void SetIncomingWeight(int32_t i, int32_t k, float weight, float previousWeight)
 }
 
 NetworkSnapshot SaveNetwork() {
+    MaterializeInputDeltas();
     NetworkSnapshot s;
     s.layers.assign(net.layers, net.layers + net.layerCount);
     s.bias.assign(net.bias, net.bias + net.total);
@@ -235,6 +270,7 @@ NetworkSnapshot SaveNetwork() {
 }
 
 void RestoreNetwork(const NetworkSnapshot& s) {
+    pendingInputDeltas.pending = false;
     ClearNetwork();
     for (const LayerInfo& L : s.layers) {
         const int k = net.layerCount++;
@@ -330,6 +366,7 @@ int32_t EvaluatePlain(float x, float y, float& maxOutput) {
 }  // namespace
 
 float OutputError(int32_t classIndex) {
+    MaterializeInputDeltas();
     if (net.layerCount == 0)
         return 0;
     const LayerInfo& out = net.layers[net.layerCount - 1];
@@ -346,6 +383,7 @@ float OutputError(int32_t classIndex) {
 }
 
 void HiddenDelta(int32_t i) {
+    MaterializeInputDeltas();
     CheckNeuron(i);
     const int k = net.layerOf[i];
     float s = 0;
@@ -362,6 +400,7 @@ void HiddenDelta(int32_t i) {
 }
 
 void UpdateNeuron(int32_t i, float ni, float alpha) {
+    MaterializeInputDeltas();
     CheckNeuron(i);
     const int k = net.layerOf[i];
     const double twoNiDelta = 2.0 * ni * static_cast<double>(net.delta[i]);
