@@ -538,17 +538,118 @@ TEST_F(Engine, BatchEvaluationIsBitIdenticalToPointByPoint) {
             return r;
         };
         const Results plain = run(false);
-        const Results fast = run(true);
-        EXPECT_EQ(fast.winners, plain.winners) << text;
-        EXPECT_EQ(fast.codes, plain.codes) << text;
-        for (int p = 0; p < count; ++p) {
-            ASSERT_EQ(Bits(fast.maxOutputs[p]), Bits(plain.maxOutputs[p])) << text << " " << p;
-            ASSERT_EQ(Bits(fast.errors[p]), Bits(plain.errors[p])) << text << " " << p;
+        for (const EnginePath path : {EnginePath::Avx2, EnginePath::Avx512}) {
+            if (SetEnginePath(path) != path)
+                continue;
+            const Results fast = run(true);
+            EXPECT_EQ(fast.winners, plain.winners) << text;
+            EXPECT_EQ(fast.codes, plain.codes) << text;
+            for (int p = 0; p < count; ++p) {
+                ASSERT_EQ(Bits(fast.maxOutputs[p]), Bits(plain.maxOutputs[p])) << text << " " << p;
+                ASSERT_EQ(Bits(fast.errors[p]), Bits(plain.errors[p])) << text << " " << p;
+            }
+            EXPECT_EQ(fast.after.output, plain.after.output) << text;
+            EXPECT_EQ(fast.after.delta, plain.after.delta) << text;
+            EXPECT_EQ(fast.after.bias, plain.after.bias) << text;
         }
-        EXPECT_EQ(fast.after.output, plain.after.output) << text;
-        EXPECT_EQ(fast.after.delta, plain.after.delta) << text;
-        EXPECT_EQ(fast.after.bias, plain.after.bias) << text;
     }
+}
+
+TEST_F(Engine, GridEvaluationIsBitIdenticalToPointByPointOnEveryPath) {
+    for (const char* text : {"2:10:2", "2:100:2", "2:5:5:5:2", "2:40:2", "2:1:2", "2:2", "2:0:2",
+                             "3:7:2", "2:33:3", "x"}) {
+        SetRandomSeed(4);
+        BuildNetwork(text);
+        RandomizeWeights(0.5f, 3.0f);
+        const int columns = 37, rows = 5;  // not multiples of the lane counts
+        std::vector<float> xs, ys;
+        for (int c = 0; c < columns; ++c)
+            xs.push_back(static_cast<float>((c / 37.0 - 0.5) * 2));
+        for (int r = 0; r < rows; ++r)
+            ys.push_back(static_cast<float>((0.5 - r / 5.0) * 2));
+        // the reference: Evaluate and HiddenRegionCode point by point on the plain path
+        SetVectorPathsEnabled(false);
+        std::vector<int32_t> winners, codes;
+        std::vector<float> maxOutputs;
+        for (int r = 0; r < rows; ++r)
+            for (int c = 0; c < columns; ++c) {
+                float o = -9;
+                winners.push_back(Evaluate(xs[c], ys[r], o));
+                maxOutputs.push_back(o);
+                codes.push_back(HiddenRegionCode());
+            }
+        const NetworkSnapshot before = SaveNetwork();
+        for (const EnginePath path : {EnginePath::Portable, EnginePath::Avx2, EnginePath::Avx512}) {
+            if (SetEnginePath(path) != path)
+                continue;
+            for (const bool given : {false, true}) {
+                std::vector<float> activations(xs.size());
+                ActivationMany(xs.data(), activations.data(), columns);
+                std::vector<int32_t> w(winners.size(), -1), k(codes.size(), -1);
+                std::vector<float> o(maxOutputs.size(), -9);
+                GridBatch g;
+                g.x = xs.data();
+                g.xActivations = given ? activations.data() : nullptr;
+                g.columns = columns;
+                g.y = ys.data();
+                g.rows = rows;
+                g.winners = w.data();
+                g.maxOutputs = o.data();
+                g.regionCodes = k.data();
+                EvaluateGrid(g);
+                EXPECT_EQ(w, winners) << text;
+                EXPECT_EQ(k, codes) << text;
+                for (size_t p = 0; p < o.size(); ++p)
+                    ASSERT_EQ(Bits(o[p]), LayerCount() ? Bits(maxOutputs[p]) : Bits(-9.0f))
+                        << text << " " << p;
+            }
+        }
+        // read only: the network is as the reference left it
+        const NetworkSnapshot after = SaveNetwork();
+        EXPECT_EQ(after.output, before.output) << text;
+        EXPECT_EQ(after.bias, before.bias) << text;
+    }
+}
+
+TEST_F(Engine, InputDeltasWorkedOutLaterEqualThePlainOnes) {
+    // The fixed-size kernels leave the input neurons' deltas until something reads them; every
+    // operation that reads or changes what they depend on sees the plain values.
+    SetRandomSeed(6);
+    BuildNetwork("2:10:2");
+    RandomizeWeights(0.2f, 1.0f);
+    const NetworkSnapshot start = SaveNetwork();
+    auto steps = [](bool plain) {
+        std::vector<float> seen;
+        for (int n = 0; n < 6; ++n) {
+            const float x = 0.1f * n - 0.3f, y = 0.5f - 0.07f * n;
+            if (plain)
+                TrainSamplePlain(n % 2, x, y, 0.3f, 0.5f);
+            else
+                TrainSample(n % 2, x, y, 0.3f, 0.5f);
+            float o;
+            switch (n) {
+                case 0: Evaluate(0.9f, -0.9f, o); break;  // new input outputs
+                case 1: SetIncomingWeight(2, 1, 0.25f, 0.125f); break;
+                case 2: HiddenDelta(5); break;
+                case 3: OutputError(1); break;
+                case 4: UpdateNeuron(0, 0.5f, 0.5f); break;
+                default: break;
+            }
+            seen.push_back(NeuronDelta(0));
+            seen.push_back(NeuronDelta(1));
+        }
+        const NetworkSnapshot end = SaveNetwork();
+        seen.insert(seen.end(), end.delta.begin(), end.delta.end());
+        seen.insert(seen.end(), end.bias.begin(), end.bias.end());
+        seen.insert(seen.end(), end.weight.begin(), end.weight.end());
+        return seen;
+    };
+    const std::vector<float> plain = steps(true);
+    RestoreNetwork(start);
+    const std::vector<float> fast = steps(false);
+    ASSERT_EQ(plain.size(), fast.size());
+    for (size_t k = 0; k < plain.size(); ++k)
+        ASSERT_EQ(Bits(fast[k]), Bits(plain[k])) << k;
 }
 
 }  // namespace

@@ -30,8 +30,11 @@ struct BatchNetworkView {
     const float* weight;
 };
 
-// EvaluateBatch with eight points per vector; requires CpuHasVectorPaths() and a non-empty
-// network. Does not change the network.
-void EvaluateBatchVector(const BatchNetworkView& net, const PointBatch& batch);
+// EvaluateBatch with eight (AVX2) or sixteen (AVX-512) points per vector; requires that path and
+// a non-empty network. Does not change the network.
+void EvaluateBatchVector(const BatchNetworkView& net, const PointBatch& batch, EnginePath path);
+// EvaluateGrid on that path, with the activations of the grid's x values given.
+void EvaluateGridVector(const BatchNetworkView& net, const GridBatch& grid,
+                        const float* xActivations, EnginePath path);
 
 }  // namespace kestro

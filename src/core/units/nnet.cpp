@@ -6,6 +6,7 @@
 #include <cmath>
 #include <cstring>
 #include <utility>
+#include <vector>
 
 #include "core/units/activation.h"
 #include "core/units/activation_kernels.h"
@@ -597,13 +598,86 @@ void EvaluateBatchPlain(const PointBatch& b) {
     }
 }
 
+namespace {
+
+BatchNetworkView View() {
+    return {net.layers, net.layerCount, net.weightBase, net.bias, net.weight};
+}
+
+// Evaluate's forward pass on outputs, a copy of the output table, leaving the network alone;
+// code receives HiddenRegionCode's value.
+int32_t EvaluateInto(float x, float y, float* outputs, float& maxOutput, int32_t& code) {
+    uint32_t bits = 0;
+    for (int i = 0; i < net.total; ++i) {
+        float s = i == 0 ? x : i == 1 ? y : net.bias[i];
+        const int k = net.layerOf[i];
+        if (k > 0) {
+            const LayerInfo& source = net.layers[k - 1];
+            for (int t = 0; t < source.count; ++t)
+                s = std::fmaf(net.weight[WeightIndex(k, i, t)], outputs[source.last - t], s);
+            if (k == 1)
+                bits = bits * 2u + (s > 0 ? 1u : 0u);
+        }
+        outputs[i] = Activation(s);
+    }
+    code = static_cast<int32_t>(bits);
+    const LayerInfo& out = net.layers[net.layerCount - 1];
+    int winner = out.first;
+    for (int k = out.first + 1; k <= out.last; ++k)
+        if (outputs[k] > outputs[winner])
+            winner = k;
+    maxOutput = outputs[winner];
+    return winner - out.first;
+}
+
+}  // namespace
+
+void EvaluateGrid(const GridBatch& g) {
+    if (g.columns <= 0 || g.rows <= 0)
+        return;
+    const size_t count = static_cast<size_t>(g.columns) * static_cast<size_t>(g.rows);
+    if (net.layerCount == 0) {
+        if (g.winners)
+            std::fill(g.winners, g.winners + count, 0);
+        if (g.regionCodes)
+            std::fill(g.regionCodes, g.regionCodes + count, 0);
+        return;
+    }
+    if (enginePath != EnginePath::Portable) {
+        const float* xActivations = g.xActivations;
+        thread_local std::vector<float> computed;
+        if (xActivations == nullptr) {
+            computed.resize(static_cast<size_t>(g.columns));
+            ActivationMany(g.x, computed.data(), g.columns);
+            xActivations = computed.data();
+        }
+        EvaluateGridVector(View(), g, xActivations, enginePath);
+        return;
+    }
+    thread_local std::vector<float> outputs;
+    outputs.resize(static_cast<size_t>(net.total));
+    for (int r = 0; r < g.rows; ++r)
+        for (int c = 0; c < g.columns; ++c) {
+            const size_t p = static_cast<size_t>(r) * static_cast<size_t>(g.columns) +
+                             static_cast<size_t>(c);
+            float maxOutput = 0;
+            int32_t code = 0;
+            const int32_t winner = EvaluateInto(g.x[c], g.y[r], outputs.data(), maxOutput, code);
+            if (g.winners)
+                g.winners[p] = winner;
+            if (g.maxOutputs)
+                g.maxOutputs[p] = maxOutput;
+            if (g.regionCodes)
+                g.regionCodes[p] = code;
+        }
+}
+
 void EvaluateBatch(const PointBatch& b) {
     if (!vectorPathsEnabled || net.layerCount == 0 || b.count <= 0) {
         EvaluateBatchPlain(b);
         return;
     }
-    BatchNetworkView view{net.layers, net.layerCount, net.weightBase, net.bias, net.weight};
-    EvaluateBatchVector(view, b);
+    EvaluateBatchVector(View(), b, enginePath);
     // Leave the network as the last point's scalar calls would.
     float maxOutput = 0;
     const int last = b.count - 1;

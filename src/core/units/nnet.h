@@ -134,6 +134,24 @@ void EvaluateBatch(const PointBatch& batch);
 // The same, one point after another through the scalar operations (reference).
 void EvaluateBatchPlain(const PointBatch& batch);
 
+// Every point (x[c], y[r]) of a grid of columns x rows; the results of point (c, r) at index
+// r * columns + c. The optional arrays may be null.
+struct GridBatch {
+    const float* x = nullptr;
+    // Activation(x[c]) for every column (ActivationMany), or null to have them computed
+    const float* xActivations = nullptr;
+    int columns = 0;
+    const float* y = nullptr;
+    int rows = 0;
+    int32_t* winners = nullptr;      // Evaluate's result
+    float* maxOutputs = nullptr;     // Evaluate's maxOutput
+    int32_t* regionCodes = nullptr;  // HiddenRegionCode()
+};
+// Evaluates every point of the grid as Evaluate and HiddenRegionCode would, bit for bit, and
+// changes nothing: several threads may evaluate parts of one grid at once while the network is
+// left alone. An empty network gives winners 0 and leaves the rest.
+void EvaluateGrid(const GridBatch& grid);
+
 // Whether the vector paths (AVX2 and FMA, or AVX-512, chosen at run time) may be used; tests
 // switch them off to compare. Returns whether they are in use after the call.
 bool SetVectorPathsEnabled(bool enabled);
