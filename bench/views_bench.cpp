@@ -63,9 +63,37 @@ void EngineBatch(benchmark::State& state) {
     state.SetLabel(std::string(Structures[state.range(0)]) + (areas ? " areas" : " answer"));
 }
 
-// DrawSignalView(step, 1) with axes and 400 points.
+// The engine alone on the frame's grid (800 columns by 600 rows), on one thread: what a full frame
+// evaluates, the way it evaluates it.
+void EngineGrid(benchmark::State& state) {
+    Setup(static_cast<int>(state.range(0)));
+    const bool areas = state.range(1) != 0;
+    std::vector<float> xs, ys, maxOutputs(Width * Height);
+    std::vector<int32_t> winners(Width * Height), codes(Width * Height);
+    for (int px = 0; px < Width; ++px)
+        xs.push_back(RasterSampleX(px, Width));
+    for (int py = 0; py < Height; ++py)
+        ys.push_back(RasterSampleY(py, Height));
+    GridBatch grid;
+    grid.x = xs.data();
+    grid.columns = Width;
+    grid.y = ys.data();
+    grid.rows = Height;
+    grid.winners = winners.data();
+    grid.maxOutputs = maxOutputs.data();
+    grid.regionCodes = areas ? codes.data() : nullptr;
+    for (auto _ : state) {
+        EvaluateGrid(grid);
+        benchmark::ClobberMemory();
+    }
+    state.SetLabel(std::string(Structures[state.range(0)]) + (areas ? " areas" : " answer"));
+}
+
+// DrawSignalView(step, 1) with axes and 400 points, on the given number of raster threads (0:
+// one per processor). Real time: the frame's threads work while the caller waits.
 void SignalFrame(benchmark::State& state) {
     Setup(static_cast<int>(state.range(0)));
+    const int threads = SetRasterThreads(static_cast<int>(state.range(2)));
     SignalViewInput input;
     input.points = &Points();
     input.step = static_cast<int>(state.range(1));
@@ -75,7 +103,8 @@ void SignalFrame(benchmark::State& state) {
         DrawSignalView(input, image);
         benchmark::ClobberMemory();
     }
-    state.SetLabel(std::string(Structures[state.range(0)]) + " step " + std::to_string(input.step));
+    state.SetLabel(std::string(Structures[state.range(0)]) + " step " + std::to_string(input.step) +
+                   ", " + std::to_string(threads) + " thread" + (threads == 1 ? "" : "s"));
 }
 
 void ErrorGraph(benchmark::State& state) {
@@ -108,7 +137,11 @@ void NetworkDiagram(benchmark::State& state) {
 }  // namespace
 
 BENCHMARK(EngineBatch)->ArgsProduct({{0, 1}, {0, 1}})->Unit(benchmark::kMillisecond);
-BENCHMARK(SignalFrame)->ArgsProduct({{0, 1}, {1, 4, -1, -4, 0}})->Unit(benchmark::kMillisecond);
+BENCHMARK(EngineGrid)->ArgsProduct({{0, 1}, {0, 1}})->Unit(benchmark::kMillisecond);
+BENCHMARK(SignalFrame)
+    ->ArgsProduct({{0, 1}, {1, 4, -1, -4, 0}, {1, 0}})
+    ->UseRealTime()
+    ->Unit(benchmark::kMillisecond);
 BENCHMARK(ErrorGraph)->Unit(benchmark::kMillisecond);
 BENCHMARK(NetworkDiagram)->DenseRange(0, 1)->Unit(benchmark::kMillisecond);
 

@@ -1,7 +1,14 @@
 #include "views/signalview.h"
 
+#include <algorithm>
 #include <cmath>
+#include <condition_variable>
 #include <cstring>
+#include <exception>
+#include <functional>
+#include <memory>
+#include <mutex>
+#include <thread>
 #include <vector>
 
 #include "core/units/errors.h"
@@ -28,7 +35,196 @@ int64_t RoundToInteger(double v) {
 // for the buffers to stay in the cache.
 constexpr int RasterChunk = 4096;
 
+// Worker threads that take bands of a raster together with the calling thread. The caller works
+// too and waits only for bands a worker has already begun, so a raster never takes much longer
+// than on one thread, even when the workers get no processor.
+class RasterPool {
+  public:
+    explicit RasterPool(int workers) {
+        for (int k = 0; k < workers; ++k)
+            threads_.emplace_back([this] { WorkerLoop(); });
+    }
+    ~RasterPool() {
+        {
+            const std::lock_guard<std::mutex> lock(mutex_);
+            stop_ = true;
+        }
+        wake_.notify_all();
+        for (std::thread& t : threads_)
+            t.join();
+    }
+    RasterPool(const RasterPool&) = delete;
+    RasterPool& operator=(const RasterPool&) = delete;
+
+    // job(band) for every band from 0 to bands - 1; returns when all are done.
+    void Run(int bands, const std::function<void(int)>& job) {
+        {
+            const std::lock_guard<std::mutex> lock(mutex_);
+            job_ = &job;
+            bands_ = bands;
+            next_ = 0;
+            done_ = 0;
+            ++generation_;
+        }
+        if (!threads_.empty())
+            wake_.notify_all();
+        Work();
+        std::unique_lock<std::mutex> lock(mutex_);
+        finished_.wait(lock, [this] { return done_ == bands_; });
+        job_ = nullptr;
+        // a failure in any band (an assertion) reaches the caller
+        if (error_) {
+            std::exception_ptr error = error_;
+            error_ = nullptr;
+            std::rethrow_exception(error);
+        }
+    }
+
+  private:
+    // Takes bands until none is left.
+    void Work() {
+        for (;;) {
+            const std::function<void(int)>* job;
+            int band;
+            {
+                const std::lock_guard<std::mutex> lock(mutex_);
+                if (job_ == nullptr || next_ >= bands_)
+                    return;
+                band = next_++;
+                job = job_;
+            }
+            std::exception_ptr error;
+            try {
+                (*job)(band);
+            } catch (...) {
+                error = std::current_exception();
+            }
+            const std::lock_guard<std::mutex> lock(mutex_);
+            if (error && !error_)
+                error_ = error;
+            if (++done_ == bands_)
+                finished_.notify_all();
+        }
+    }
+
+    void WorkerLoop() {
+        uint64_t seen = 0;
+        for (;;) {
+            {
+                std::unique_lock<std::mutex> lock(mutex_);
+                wake_.wait(lock, [&] { return stop_ || generation_ != seen; });
+                if (stop_)
+                    return;
+                seen = generation_;
+            }
+            Work();
+        }
+    }
+
+    std::mutex mutex_;
+    std::condition_variable wake_, finished_;
+    std::vector<std::thread> threads_;
+    const std::function<void(int)>* job_ = nullptr;
+    int bands_ = 0, next_ = 0, done_ = 0;
+    uint64_t generation_ = 0;
+    bool stop_ = false;
+    std::exception_ptr error_;
+};
+
+int rasterThreads = 0;  // 0: not chosen yet
+std::unique_ptr<RasterPool> rasterPool;
+
+int MachineThreads() {
+    const unsigned n = std::thread::hardware_concurrency();
+    return n == 0 ? 1 : static_cast<int>(std::min(n, 16u));
+}
+
+RasterPool& Pool() {
+    if (rasterThreads == 0)
+        rasterThreads = MachineThreads();
+    if (!rasterPool)
+        rasterPool = std::make_unique<RasterPool>(rasterThreads - 1);
+    return *rasterPool;
+}
+
+// Every pixel of the cells of cell rows r0 to r1 - 1 but their top-left ones: copies of those.
+void CopyCells(uchar* bits, qsizetype stride, int width, int height, int cell, int columns,
+               int r0, int r1) {
+    for (int r = r0; r < r1; ++r) {
+        const int top = r * cell;
+        auto* line = reinterpret_cast<uint32_t*>(bits + stride * top);
+        for (int c = 0; c < columns; ++c) {
+            const int left = c * cell, right = MinInt(left + cell, width);
+            for (int px = left + 1; px < right; ++px)
+                line[px] = line[left];
+        }
+        const int bottom = MinInt(top + cell, height);
+        for (int py = top + 1; py < bottom; ++py)
+            std::memcpy(bits + stride * py, line, sizeof(uint32_t) * static_cast<size_t>(width));
+    }
+}
+
+// The raster through the engine's grid evaluation, bands of cell rows on the raster threads.
+void DrawRasterOnThreads(int step, int cell, const std::vector<float>& columnX,
+                         const std::vector<float>& rowY, QImage& image) {
+    const int width = image.width(), height = image.height();
+    const int columns = static_cast<int>(columnX.size()), rows = static_cast<int>(rowY.size());
+    std::vector<float> columnActivations(columnX.size());
+    ActivationMany(columnX.data(), columnActivations.data(), columns);
+    uchar* const bits = image.bits();
+    const qsizetype stride = image.bytesPerLine();
+    RasterPool& pool = Pool();
+    // Several bands per thread, so that a late thread leaves little to wait for.
+    const int bandRows = MaxInt(1, MinInt(64, rows / (8 * rasterThreads)));
+    const int bands = (rows + bandRows - 1) / bandRows;
+    const std::function<void(int)> band = [&](int b) {
+        const int r0 = b * bandRows, r1 = MinInt(rows, r0 + bandRows);
+        const size_t count = static_cast<size_t>(r1 - r0) * static_cast<size_t>(columns);
+        thread_local std::vector<float> maxOutputs;
+        thread_local std::vector<int32_t> winners, regionCodes;
+        maxOutputs.assign(count, -1.0f);  // an empty network answers nothing: black
+        winners.resize(count);
+        regionCodes.resize(count);
+        GridBatch grid;
+        grid.x = columnX.data();
+        grid.xActivations = columnActivations.data();
+        grid.columns = columns;
+        grid.y = rowY.data() + r0;
+        grid.rows = r1 - r0;
+        grid.winners = winners.data();
+        grid.maxOutputs = maxOutputs.data();
+        grid.regionCodes = step < 0 ? regionCodes.data() : nullptr;
+        EvaluateGrid(grid);
+        for (int r = r0; r < r1; ++r) {
+            auto* line = reinterpret_cast<uint32_t*>(bits + stride * r * cell);
+            const size_t at = static_cast<size_t>(r - r0) * static_cast<size_t>(columns);
+            for (int c = 0; c < columns; ++c) {
+                const size_t k = at + static_cast<size_t>(c);
+                const int index = step > 0 ? winners[k] : RegionColorIndex(regionCodes[k]);
+                KESTRO_ASSERT(index >= 0 && index < ViewColorCount);
+                // pixel = BlendColor32(RasterColors[index], black, (o + 0.5) / 1.5)
+                line[c * cell] = ShadeColor(RasterColors[index], RasterShade(maxOutputs[k]));
+            }
+        }
+        if (cell > 1)
+            CopyCells(bits, stride, width, height, cell, columns, r0, r1);
+    };
+    pool.Run(bands, band);
+    // The network as the last cell's evaluation leaves it.
+    float maxOutput = 0;
+    Evaluate(columnX.back(), rowY.back(), maxOutput);
+}
+
 }  // namespace
+
+int SetRasterThreads(int count) {
+    const int wanted = count <= 0 ? MachineThreads() : MinInt(count, 16);
+    if (wanted != rasterThreads) {
+        rasterPool.reset();
+        rasterThreads = wanted;
+    }
+    return rasterThreads;
+}
 
 float PixelToPlaneX(int px, int width) {
     return static_cast<float>(2.0 * px / width - 1.0);
@@ -63,7 +259,6 @@ void DrawRaster(int step, RasterEvaluator evaluate, QImage& image) {
     if (step == 0 || width <= 0 || height <= 0)
         return;
     KESTRO_ASSERT(image.format() == QImage::Format_ARGB32);
-    KESTRO_ASSERT(evaluate != nullptr);
     // Cells larger than the view are one cell.
     const int64_t magnitude = step < 0 ? -static_cast<int64_t>(step) : step;
     const int cell = static_cast<int>(MinInt64(magnitude, MaxInt(width, height)));
@@ -74,6 +269,10 @@ void DrawRaster(int step, RasterEvaluator evaluate, QImage& image) {
         columnX[static_cast<size_t>(c)] = RasterSampleX(c * cell, width);
     for (int r = 0; r < rows; ++r)
         rowY[static_cast<size_t>(r)] = RasterSampleY(r * cell, height);
+    if (evaluate == nullptr) {
+        DrawRasterOnThreads(step, cell, columnX, rowY, image);
+        return;
+    }
 
     // The cells are evaluated column after column, top to bottom in each, so the network ends
     // in the state of the last cell. Each colour goes into the cell's top-left pixel.
@@ -122,21 +321,9 @@ void DrawRaster(int step, RasterEvaluator evaluate, QImage& image) {
         done += count;
     }
 
-    if (cell == 1)
-        return;
     // Every other pixel copies the top-left pixel of its cell.
-    for (int r = 0; r < rows; ++r) {
-        const int top = r * cell;
-        auto* line = reinterpret_cast<uint32_t*>(bits + stride * top);
-        for (int c = 0; c < columns; ++c) {
-            const int left = c * cell, right = MinInt(left + cell, width);
-            for (int px = left + 1; px < right; ++px)
-                line[px] = line[left];
-        }
-        const int bottom = MinInt(top + cell, height);
-        for (int py = top + 1; py < bottom; ++py)
-            std::memcpy(bits + stride * py, line, sizeof(uint32_t) * static_cast<size_t>(width));
-    }
+    if (cell > 1)
+        CopyCells(bits, stride, width, height, cell, columns, 0, rows);
 }
 
 std::array<TextPlacement, 2> AxisLabelLayout(int width, int height) {

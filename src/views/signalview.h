@@ -68,8 +68,13 @@ inline uint32_t ShadeColor(uint32_t color, float t) {
 // 32 bits (codes of 32 or more hidden neurons may have the sign bit set).
 int RegionColorIndex(int32_t regionCode);
 
-// Evaluates many points; the engine's EvaluateBatch unless a test counts or compares.
+// Evaluates many points: a test's evaluator that counts or compares. Without one the raster
+// evaluates its grid through the engine's EvaluateGrid, split by rows over the raster threads.
 using RasterEvaluator = void (*)(const PointBatch&);
+
+// The threads a raster is split over, the calling thread included: count, or one per processor
+// for 0 (at most 16). Returns the count now in use. Not while a raster is being drawn.
+int SetRasterThreads(int count);
 
 // What the signal view shows.
 struct SignalViewInput {
@@ -87,7 +92,7 @@ struct SignalViewInput {
     int32_t selectedClass = -1;
     // Presentations since the last reset; rings stay black while it is 0 or less.
     int32_t presentationCount = 0;
-    RasterEvaluator evaluate = &EvaluateBatch;
+    RasterEvaluator evaluate = nullptr;
 };
 
 // Full redraw: black, the raster of |step| x |step| cells (one evaluation per cell at its
@@ -100,7 +105,9 @@ bool DrawSignalView(const SignalViewInput& input, QImage& image);
 // plane, the points within the brush radius are reddened. Returns whether it highlighted.
 bool DrawSamplePoints(const SignalViewInput& input, bool cursorCheck, QImage& image);
 
-// Only the raster of DrawSignalView: every pixel of the image from one evaluation per cell.
+// Only the raster of DrawSignalView: every pixel of the image from one evaluation per cell. The
+// result is the same, bit for bit, whatever the evaluator and the number of threads; the network
+// is left as the evaluation of the last cell (last column, last row) leaves it.
 void DrawRaster(int step, RasterEvaluator evaluate, QImage& image);
 
 // The places of the axis labels "1,0" (right end of the horizontal axis, just below it) and
