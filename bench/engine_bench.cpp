@@ -51,6 +51,13 @@ void TrainEngine(benchmark::State& state) {
         state, [](int c, float x, float y) { return kestro::TrainSample(c, x, y, 0.05f, 0.7f); });
 }
 
+// The same on the AVX2 path, where the processor has AVX-512 too.
+void TrainEngineAvx2(benchmark::State& state) {
+    kestro::SetEnginePath(kestro::EnginePath::Avx2);
+    TrainEngine(state);
+    kestro::SetVectorPathsEnabled(true);
+}
+
 void TrainBaseline(benchmark::State& state) {
     Presentations(
         state, [](int c, float x, float y) { return baseline::TrainSample(c, x, y, 0.05f, 0.7f); });
@@ -124,6 +131,7 @@ void EvaluateGridEngine(benchmark::State& state) {
 
 BENCHMARK(TrainBaseline)->DenseRange(0, 2);
 BENCHMARK(TrainEngine)->DenseRange(0, 2);
+BENCHMARK(TrainEngineAvx2)->DenseRange(0, 2);
 BENCHMARK(EvaluateBaseline)->DenseRange(0, 2);
 BENCHMARK(EvaluateEngine)->DenseRange(0, 2);
 BENCHMARK(EvaluateBatchEngine)->DenseRange(0, 2)->Unit(benchmark::kMillisecond);

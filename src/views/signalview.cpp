@@ -148,8 +148,8 @@ RasterPool& Pool() {
 }
 
 // Every pixel of the cells of cell rows r0 to r1 - 1 but their top-left ones: copies of those.
-void CopyCells(uchar* bits, qsizetype stride, int width, int height, int cell, int columns,
-               int r0, int r1) {
+void CopyCells(uchar* bits, qsizetype stride, int width, int height, int cell, int columns, int r0,
+               int r1) {
     for (int r = r0; r < r1; ++r) {
         const int top = r * cell;
         auto* line = reinterpret_cast<uint32_t*>(bits + stride * top);

@@ -628,12 +628,23 @@ TEST_F(Engine, InputDeltasWorkedOutLaterEqualThePlainOnes) {
                 TrainSample(n % 2, x, y, 0.3f, 0.5f);
             float o;
             switch (n) {
-                case 0: Evaluate(0.9f, -0.9f, o); break;  // new input outputs
-                case 1: SetIncomingWeight(2, 1, 0.25f, 0.125f); break;
-                case 2: HiddenDelta(5); break;
-                case 3: OutputError(1); break;
-                case 4: UpdateNeuron(0, 0.5f, 0.5f); break;
-                default: break;
+                case 0:
+                    Evaluate(0.9f, -0.9f, o);
+                    break;  // new input outputs
+                case 1:
+                    SetIncomingWeight(2, 1, 0.25f, 0.125f);
+                    break;
+                case 2:
+                    HiddenDelta(5);
+                    break;
+                case 3:
+                    OutputError(1);
+                    break;
+                case 4:
+                    UpdateNeuron(0, 0.5f, 0.5f);
+                    break;
+                default:
+                    break;
             }
             seen.push_back(NeuronDelta(0));
             seen.push_back(NeuronDelta(1));

@@ -100,10 +100,10 @@ __attribute__((target("avx2,fma"))) inline __m128 Activation4(__m128 s) {
     const __m256d one = _mm256_set1_pd(1.0);
     const __m256d scaledR = _mm256_mul_pd(scale, r);
     const __m256d scaledR5 = _mm256_mul_pd(scaledR, r4);
-    const __m256d em1 = _mm256_fmadd_pd(scaledR5, upper,
-                                        _mm256_fmadd_pd(scaledR, b0, _mm256_sub_pd(scale, one)));
-    const __m256d den = _mm256_fmadd_pd(scaledR5, upper,
-                                        _mm256_fmadd_pd(scaledR, b0, _mm256_add_pd(scale, one)));
+    const __m256d em1 =
+        _mm256_fmadd_pd(scaledR5, upper, _mm256_fmadd_pd(scaledR, b0, _mm256_sub_pd(scale, one)));
+    const __m256d den =
+        _mm256_fmadd_pd(scaledR5, upper, _mm256_fmadd_pd(scaledR, b0, _mm256_add_pd(scale, one)));
     const __m256d y = _mm256_div_pd(em1, den);
 
     // distance of the low bits from the midpoint, shifted so that "near" is 0..2 * slack
@@ -175,16 +175,17 @@ KESTRO_TARGET_AVX512 inline __m256 Activation8x512(__m256 s) {
     const __m512d one = _mm512_set1_pd(1.0);
     const __m512d scaledR = _mm512_mul_pd(scale, r);
     const __m512d scaledR5 = _mm512_mul_pd(scaledR, r4);
-    const __m512d em1 = _mm512_fmadd_pd(scaledR5, upper,
-                                        _mm512_fmadd_pd(scaledR, b0, _mm512_sub_pd(scale, one)));
-    const __m512d den = _mm512_fmadd_pd(scaledR5, upper,
-                                        _mm512_fmadd_pd(scaledR, b0, _mm512_add_pd(scale, one)));
+    const __m512d em1 =
+        _mm512_fmadd_pd(scaledR5, upper, _mm512_fmadd_pd(scaledR, b0, _mm512_sub_pd(scale, one)));
+    const __m512d den =
+        _mm512_fmadd_pd(scaledR5, upper, _mm512_fmadd_pd(scaledR, b0, _mm512_add_pd(scale, one)));
     const __m512d y = _mm512_div_pd(em1, den);
     // near a midpoint: 0 <= low - (Midpoint - slack) <= 2 slack, compared unsigned
     const __m512i low = _mm512_and_si512(_mm512_castpd_si512(y),
                                          _mm512_set1_epi64(static_cast<int64_t>(LowBitsMask)));
     const __m512i d = _mm512_sub_epi64(low, _mm512_set1_epi64(Midpoint - VectorSlack));
-    const __mmask8 near = _mm512_cmp_epu64_mask(d, _mm512_set1_epi64(2 * VectorSlack), _MM_CMPINT_LE);
+    const __mmask8 near =
+        _mm512_cmp_epu64_mask(d, _mm512_set1_epi64(2 * VectorSlack), _MM_CMPINT_LE);
     __m256 result = Narrow512(y);
     result = _mm256_xor_ps(result, _mm256_and_ps(s, _mm256_set1_ps(-0.0f)));
     const unsigned mask = static_cast<unsigned>(special | near);

@@ -457,15 +457,17 @@ __attribute__((target("avx2,fma"))) bool TrainSampleVector(int32_t classIndex, f
 }
 
 // The offered structures (StructureTexts), as template arguments of the fixed-size kernels.
-#define KESTRO_FIXED_STRUCTURES(X)                                                             \
-    X(2, 2) X(2, 1, 2) X(2, 2, 2) X(2, 3, 2) X(2, 4, 2) X(2, 5, 2) X(2, 6, 2) X(2, 7, 2)      \
-    X(2, 8, 2) X(2, 9, 2) X(2, 10, 2) X(2, 11, 2) X(2, 12, 2) X(2, 13, 2) X(2, 14, 2)        \
-    X(2, 15, 2) X(2, 20, 2) X(2, 25, 2) X(2, 50, 2) X(2, 100, 2) X(2, 2, 2, 2)               \
-    X(2, 3, 3, 2) X(2, 4, 4, 2) X(2, 5, 5, 2) X(2, 10, 10, 2) X(2, 3, 4, 2) X(2, 4, 3, 2)    \
-    X(2, 3, 5, 2) X(2, 5, 3, 2) X(2, 4, 5, 2) X(2, 5, 4, 2) X(2, 3, 10, 2) X(2, 10, 3, 2)    \
-    X(2, 4, 10, 2) X(2, 10, 4, 2) X(2, 5, 10, 2) X(2, 10, 5, 2) X(2, 2, 2, 2, 2)             \
-    X(2, 3, 3, 3, 2) X(2, 3, 4, 3, 2) X(2, 4, 3, 4, 2) X(2, 4, 4, 4, 2) X(2, 3, 4, 5, 2)     \
-    X(2, 5, 4, 3, 2) X(2, 4, 5, 4, 2) X(2, 5, 4, 5, 2) X(2, 5, 5, 5, 2)
+#define KESTRO_FIXED_STRUCTURES(X)                                                                 \
+    X(2, 2)                                                                                        \
+    X(2, 1, 2) X(2, 2, 2) X(2, 3, 2) X(2, 4, 2) X(2, 5, 2) X(2, 6, 2) X(2, 7, 2) X(2, 8, 2)        \
+        X(2, 9, 2) X(2, 10, 2) X(2, 11, 2) X(2, 12, 2) X(2, 13, 2) X(2, 14, 2) X(2, 15, 2)         \
+            X(2, 20, 2) X(2, 25, 2) X(2, 50, 2) X(2, 100, 2) X(2, 2, 2, 2) X(2, 3, 3, 2)           \
+                X(2, 4, 4, 2) X(2, 5, 5, 2) X(2, 10, 10, 2) X(2, 3, 4, 2) X(2, 4, 3, 2)            \
+                    X(2, 3, 5, 2) X(2, 5, 3, 2) X(2, 4, 5, 2) X(2, 5, 4, 2) X(2, 3, 10, 2)         \
+                        X(2, 10, 3, 2) X(2, 4, 10, 2) X(2, 10, 4, 2) X(2, 5, 10, 2) X(2, 10, 5, 2) \
+                            X(2, 2, 2, 2, 2) X(2, 3, 3, 3, 2) X(2, 3, 4, 3, 2) X(2, 4, 3, 4, 2)    \
+                                X(2, 4, 4, 4, 2) X(2, 3, 4, 5, 2) X(2, 5, 4, 3, 2)                 \
+                                    X(2, 4, 5, 4, 2) X(2, 5, 4, 5, 2) X(2, 5, 5, 5, 2)
 
 struct FixedKernels {
     bool (*matches)(const NetworkState&);
@@ -658,8 +660,8 @@ void EvaluateGrid(const GridBatch& g) {
     outputs.resize(static_cast<size_t>(net.total));
     for (int r = 0; r < g.rows; ++r)
         for (int c = 0; c < g.columns; ++c) {
-            const size_t p = static_cast<size_t>(r) * static_cast<size_t>(g.columns) +
-                             static_cast<size_t>(c);
+            const size_t p =
+                static_cast<size_t>(r) * static_cast<size_t>(g.columns) + static_cast<size_t>(c);
             float maxOutput = 0;
             int32_t code = 0;
             const int32_t winner = EvaluateInto(g.x[c], g.y[r], outputs.data(), maxOutput, code);
