@@ -1,5 +1,6 @@
 #include "views/signalview.h"
 
+#include <immintrin.h>
 #include <algorithm>
 #include <cmath>
 #include <condition_variable>
@@ -147,6 +148,74 @@ RasterPool& Pool() {
     return *rasterPool;
 }
 
+#define KESTRO_TARGET_AVX2 __attribute__((target("avx2")))
+
+// RasterShade on four lanes: (o + 0.5) / 1.5 in double, rounded to float.
+KESTRO_TARGET_AVX2 inline __m128 Shade4(__m128 o) {
+    return _mm256_cvtpd_ps(
+        _mm256_div_pd(_mm256_add_pd(_mm256_cvtps_pd(o), _mm256_set1_pd(0.5)), _mm256_set1_pd(1.5)));
+}
+
+// round(c f) half to even on four lanes, as integers.
+KESTRO_TARGET_AVX2 inline __m128i Channel4(double c, __m128 f) {
+    const __m256d round = _mm256_set1_pd(4503599627370496.0);
+    return _mm256_cvttpd_epi32(_mm256_sub_pd(
+        _mm256_add_pd(_mm256_mul_pd(_mm256_set1_pd(c), _mm256_cvtps_pd(f)), round), round));
+}
+
+// round(c f) on eight lanes, in all three colour channels.
+KESTRO_TARGET_AVX2 inline __m256i Channel8(double c, __m256 f) {
+    const __m256i v = _mm256_set_m128i(Channel4(c, _mm256_extractf128_ps(f, 1)),
+                                       Channel4(c, _mm256_castps256_ps128(f)));
+    return _mm256_or_si256(_mm256_or_si256(v, _mm256_slli_epi32(v, 8)), _mm256_slli_epi32(v, 16));
+}
+
+// The channels of a raster colour that hold 255 (full) or 127 (not full).
+constexpr uint32_t ChannelMask(uint32_t color, bool full) {
+    uint32_t mask = 0;
+    for (int shift = 0; shift < 24; shift += 8)
+        if (((color >> shift) & 0xFFu) == (full ? 0xFFu : 0x7Fu))
+            mask |= 0xFFu << shift;
+    return mask;
+}
+
+// ChannelMask of the raster colour of each lane's index.
+KESTRO_TARGET_AVX2 inline __m256i ColorMask8(__m256i index, bool full) {
+    alignas(32) uint32_t table[8];
+    for (int i = 0; i < 8; ++i)
+        table[i] = ChannelMask(RasterColors[i], full);
+    static_assert(ViewColorCount == 9);
+    return _mm256_blendv_epi8(
+        _mm256_permutevar8x32_epi32(_mm256_load_si256(reinterpret_cast<const __m256i*>(table)),
+                                    index),
+        _mm256_set1_epi32(static_cast<int>(ChannelMask(RasterColors[8], full))),
+        _mm256_cmpeq_epi32(index, _mm256_set1_epi32(8)));
+}
+
+// out[k] = ShadeRasterColor(index[k], RasterShade(maxOutput[k])) for k < count, eight at a time:
+// the same operations on every lane (the shading factor's clamp as a maximum with 0, which also
+// takes NaN to 0, and a minimum with 1).
+KESTRO_TARGET_AVX2 void ShadeCellsAvx2(const int32_t* index, const float* maxOutput, int count,
+                                       uint32_t* out) {
+    int k = 0;
+    for (; k + 8 <= count; k += 8) {
+        const __m256 o = _mm256_loadu_ps(maxOutput + k);
+        __m256 t =
+            _mm256_set_m128(Shade4(_mm256_extractf128_ps(o, 1)), Shade4(_mm256_castps256_ps128(o)));
+        t = _mm256_min_ps(_mm256_max_ps(t, _mm256_setzero_ps()), _mm256_set1_ps(1.0f));
+        const __m256i i = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(index + k));
+        const __m256i color = _mm256_or_si256(
+            _mm256_set1_epi32(static_cast<int>(0xFF000000u)),
+            _mm256_or_si256(_mm256_and_si256(ColorMask8(i, true), Channel8(255.0, t)),
+                            _mm256_and_si256(ColorMask8(i, false), Channel8(127.0, t))));
+        _mm256_storeu_si256(reinterpret_cast<__m256i*>(out + k), color);
+    }
+    for (; k < count; ++k)
+        out[k] = ShadeRasterColor(index[k], RasterShade(maxOutput[k]));
+}
+
+const bool cpuHasAvx2 = __builtin_cpu_supports("avx2");
+
 // Every pixel of the cells of cell rows r0 to r1 - 1 but their top-left ones: copies of those.
 void CopyCells(uchar* bits, qsizetype stride, int width, int height, int cell, int columns, int r0,
                int r1) {
@@ -195,15 +264,26 @@ void DrawRasterOnThreads(int step, int cell, const std::vector<float>& columnX,
         grid.maxOutputs = maxOutputs.data();
         grid.regionCodes = step < 0 ? regionCodes.data() : nullptr;
         EvaluateGrid(grid);
+        // the colour indexes (in winners)
+        int32_t* const indexes = winners.data();
+        const int32_t* const codes = regionCodes.data();
+        for (size_t k = 0; k < count; ++k) {
+            if (step < 0)
+                indexes[k] = RegionColorIndex(codes[k]);
+            KESTRO_ASSERT(indexes[k] >= 0 && indexes[k] < ViewColorCount);
+        }
+        // pixel = BlendColor32(RasterColors[index], black, (o + 0.5) / 1.5)
+        const float* const outputs = maxOutputs.data();
         for (int r = r0; r < r1; ++r) {
             auto* line = reinterpret_cast<uint32_t*>(bits + stride * r * cell);
             const size_t at = static_cast<size_t>(r - r0) * static_cast<size_t>(columns);
+            if (cell == 1 && cpuHasAvx2) {
+                ShadeCellsAvx2(indexes + at, outputs + at, columns, line);
+                continue;
+            }
             for (int c = 0; c < columns; ++c) {
                 const size_t k = at + static_cast<size_t>(c);
-                const int index = step > 0 ? winners[k] : RegionColorIndex(regionCodes[k]);
-                KESTRO_ASSERT(index >= 0 && index < ViewColorCount);
-                // pixel = BlendColor32(RasterColors[index], black, (o + 0.5) / 1.5)
-                line[c * cell] = ShadeColor(RasterColors[index], RasterShade(maxOutputs[k]));
+                line[c * cell] = ShadeRasterColor(indexes[k], RasterShade(outputs[k]));
             }
         }
         if (cell > 1)

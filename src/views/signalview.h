@@ -64,6 +64,35 @@ inline uint32_t ShadeColor(uint32_t color, float t) {
     return 0xFF000000u | channel((color >> 16) & 0xFFu) << 16 | channel((color >> 8) & 0xFFu) << 8 |
            channel(color & 0xFFu);
 }
+// ShadeColor(RasterColors[index], t), cheaper still: every channel of the raster colours is 0,
+// 127 or 255, so a cell takes two products.
+inline uint32_t ShadeRasterColor(int index, float t) {
+    struct Masks {
+        uint32_t full, half;
+    };
+    constexpr auto masks = [] {
+        std::array<Masks, ViewColorCount> m{};
+        for (int i = 0; i < ViewColorCount; ++i)
+            for (int shift = 0; shift < 24; shift += 8) {
+                const uint32_t c = (RasterColors[i] >> shift) & 0xFFu;
+                (c == 0xFF ? m[i].full : m[i].half) |= c == 0 ? 0u : 0xFFu << shift;
+            }
+        return m;
+    }();
+    static_assert([] {
+        for (const uint32_t color : RasterColors)
+            for (int shift = 0; shift < 24; shift += 8)
+                if (const uint32_t c = (color >> shift) & 0xFFu; c != 0 && c != 0x7F && c != 0xFF)
+                    return false;
+        return true;
+    }());
+    const double f = !(t >= 0) ? 0.0 : t > 1 ? 1.0 : static_cast<double>(t);
+    constexpr double Round = 4503599627370496.0;
+    const auto full = static_cast<uint32_t>((255.0 * f + Round) - Round);
+    const auto half = static_cast<uint32_t>((127.0 * f + Round) - Round);
+    const Masks& m = masks[static_cast<size_t>(index)];
+    return 0xFF000000u | (m.full & full * 0x010101u) | (m.half & half * 0x010101u);
+}
 // The colour index of an areas-mode cell: the region code mod 9, the code read as unsigned
 // 32 bits (codes of 32 or more hidden neurons may have the sign bit set).
 int RegionColorIndex(int32_t regionCode);

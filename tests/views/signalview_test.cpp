@@ -155,6 +155,11 @@ TEST(ShadeColor, EqualsBlendingTowardBlackAtEveryRoundingBoundary) {
         for (float t : factors)
             if (ShadeColor(color, t) != BlendColor32(color, 0xFF000000u, t) && differences++ < 5)
                 ADD_FAILURE() << std::hex << color << " at t = " << t;
+    for (int index = 0; index < ViewColorCount; ++index)
+        for (float t : factors)
+            if (ShadeRasterColor(index, t) != BlendColor32(RasterColors[index], 0xFF000000u, t) &&
+                differences++ < 5)
+                ADD_FAILURE() << "colour " << index << " at t = " << t;
     EXPECT_EQ(differences, 0);
 }
 
