@@ -251,7 +251,9 @@ void DrawRasterOnThreads(int step, int cell, const std::vector<float>& columnX,
         const size_t count = static_cast<size_t>(r1 - r0) * static_cast<size_t>(columns);
         thread_local std::vector<float> maxOutputs;
         thread_local std::vector<int32_t> winners, regionCodes;
-        maxOutputs.assign(count, -1.0f);  // an empty network answers nothing: black
+        maxOutputs.resize(count);
+        if (LayerCount() == 0)  // an empty network answers nothing: black
+            std::fill(maxOutputs.begin(), maxOutputs.end(), -1.0f);
         winners.resize(count);
         regionCodes.resize(count);
         GridBatch grid;
@@ -267,11 +269,13 @@ void DrawRasterOnThreads(int step, int cell, const std::vector<float>& columnX,
         // the colour indexes (in winners)
         int32_t* const indexes = winners.data();
         const int32_t* const codes = regionCodes.data();
+        uint32_t largest = 0;
         for (size_t k = 0; k < count; ++k) {
             if (step < 0)
                 indexes[k] = RegionColorIndex(codes[k]);
-            KESTRO_ASSERT(indexes[k] >= 0 && indexes[k] < ViewColorCount);
+            largest = std::max(largest, static_cast<uint32_t>(indexes[k]));
         }
+        KESTRO_ASSERT(largest < ViewColorCount);
         // pixel = BlendColor32(RasterColors[index], black, (o + 0.5) / 1.5)
         const float* const outputs = maxOutputs.data();
         for (int r = r0; r < r1; ++r) {
