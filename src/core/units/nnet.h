@@ -149,7 +149,7 @@ struct GridBatch {
 };
 // Evaluates every point of the grid as Evaluate and HiddenRegionCode would, bit for bit, and
 // changes nothing: several threads may evaluate parts of one grid at once while the network is
-// left alone. An empty network gives winners 0 and leaves the rest.
+// left alone. An empty network gives winners and region codes 0 and leaves maxOutputs.
 void EvaluateGrid(const GridBatch& grid);
 
 // Whether the vector paths (AVX2 and FMA, or AVX-512, chosen at run time) may be used; tests
