@@ -243,8 +243,9 @@ void DrawRasterOnThreads(int step, int cell, const std::vector<float>& columnX,
     uchar* const bits = image.bits();
     const qsizetype stride = image.bytesPerLine();
     RasterPool& pool = Pool();
-    // Several bands per thread, so that a late thread leaves little to wait for.
-    const int bandRows = MaxInt(1, MinInt(64, rows / (8 * rasterThreads)));
+    // Many small bands per thread, so that a thread that gets no processor in the middle of a
+    // band leaves little for the caller to wait for.
+    const int bandRows = MaxInt(1, MinInt(16, rows / (32 * rasterThreads)));
     const int bands = (rows + bandRows - 1) / bandRows;
     const std::function<void(int)> band = [&](int b) {
         const int r0 = b * bandRows, r1 = MinInt(rows, r0 + bandRows);
