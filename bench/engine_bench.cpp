@@ -51,6 +51,13 @@ void TrainEngine(benchmark::State& state) {
         state, [](int c, float x, float y) { return kestro::TrainSample(c, x, y, 0.05f, 0.7f); });
 }
 
+// The same on the AVX2 path, where the processor has AVX-512 too.
+void TrainEngineAvx2(benchmark::State& state) {
+    kestro::SetEnginePath(kestro::EnginePath::Avx2);
+    TrainEngine(state);
+    kestro::SetVectorPathsEnabled(true);
+}
+
 void TrainBaseline(benchmark::State& state) {
     Presentations(
         state, [](int c, float x, float y) { return baseline::TrainSample(c, x, y, 0.05f, 0.7f); });
@@ -95,12 +102,39 @@ void EvaluateBatchEngine(benchmark::State& state) {
     state.SetLabel(Structures[state.range(0)]);
 }
 
+// The same raster as the views evaluate it: a grid of 400 columns by 400 rows.
+void EvaluateGridEngine(benchmark::State& state) {
+    Setup(state);
+    const int side = 400;
+    std::vector<float> xs, ys, maxOutputs(side * side);
+    std::vector<int32_t> winners(side * side);
+    for (int p = 0; p < side; ++p) {
+        xs.push_back(static_cast<float>((p / double(side) - 0.5) * 2));
+        ys.push_back(static_cast<float>((0.5 - p / double(side)) * 2));
+    }
+    kestro::GridBatch grid;
+    grid.x = xs.data();
+    grid.columns = side;
+    grid.y = ys.data();
+    grid.rows = side;
+    grid.winners = winners.data();
+    grid.maxOutputs = maxOutputs.data();
+    for (auto _ : state) {
+        kestro::EvaluateGrid(grid);
+        benchmark::ClobberMemory();
+    }
+    state.SetItemsProcessed(state.iterations() * side * side);
+    state.SetLabel(Structures[state.range(0)]);
+}
+
 }  // namespace
 
 BENCHMARK(TrainBaseline)->DenseRange(0, 2);
 BENCHMARK(TrainEngine)->DenseRange(0, 2);
+BENCHMARK(TrainEngineAvx2)->DenseRange(0, 2);
 BENCHMARK(EvaluateBaseline)->DenseRange(0, 2);
 BENCHMARK(EvaluateEngine)->DenseRange(0, 2);
 BENCHMARK(EvaluateBatchEngine)->DenseRange(0, 2)->Unit(benchmark::kMillisecond);
+BENCHMARK(EvaluateGridEngine)->DenseRange(0, 2)->Unit(benchmark::kMillisecond);
 
 BENCHMARK_MAIN();

@@ -64,21 +64,50 @@ void EngineBatch(benchmark::State& state) {
     state.SetLabel(std::string(Structures[state.range(0)]) + (areas ? " areas" : " answer"));
 }
 
-// DrawSignalView(step, 1) with axes and 400 points.
+// The engine alone on the frame's grid (800 columns by 600 rows), on one thread: what a full frame
+// evaluates, the way it evaluates it.
+void EngineGrid(benchmark::State& state) {
+    Setup(static_cast<int>(state.range(0)));
+    const bool areas = state.range(1) != 0;
+    std::vector<float> xs, ys, maxOutputs(Width * Height);
+    std::vector<int32_t> winners(Width * Height), codes(Width * Height);
+    for (int px = 0; px < Width; ++px)
+        xs.push_back(PlaneMapping{Width, Height}.SampleX(px));
+    for (int py = 0; py < Height; ++py)
+        ys.push_back(PlaneMapping{Width, Height}.SampleY(py));
+    GridBatch grid;
+    grid.x = xs.data();
+    grid.columns = Width;
+    grid.y = ys.data();
+    grid.rows = Height;
+    grid.winners = winners.data();
+    grid.maxOutputs = maxOutputs.data();
+    grid.regionCodes = areas ? codes.data() : nullptr;
+    for (auto _ : state) {
+        EvaluateGrid(grid);
+        benchmark::ClobberMemory();
+    }
+    state.SetLabel(std::string(Structures[state.range(0)]) + (areas ? " areas" : " answer"));
+}
+
+// DrawSignalView(step, 1) with axes and 400 points, on the given number of raster threads (0:
+// one per processor). Real time: the frame's threads work while the caller waits.
 void SignalFrame(benchmark::State& state) {
     Setup(static_cast<int>(state.range(0)));
+    const int threads = SetRasterThreads(static_cast<int>(state.range(2)));
     SignalViewInput input;
     input.points = &Points();
     const int step = static_cast<int>(state.range(1));
-    input.raster = step > 0 ? RasterMode::Answer : RasterMode::Areas;
-    input.cellSize = std::abs(step);
+    input.raster = step == 0 ? RasterMode::None : step > 0 ? RasterMode::Answer : RasterMode::Areas;
+    input.cellSize = std::max(1, std::abs(step));
     input.presentationCount = 1;
     QImage image(Width, Height, QImage::Format_ARGB32);
     for (auto _ : state) {
         DrawSignalView(input, image);
         benchmark::ClobberMemory();
     }
-    state.SetLabel(std::string(Structures[state.range(0)]) + " step " + std::to_string(step));
+    state.SetLabel(std::string(Structures[state.range(0)]) + " step " + std::to_string(step) +
+                   ", " + std::to_string(threads) + " thread" + (threads == 1 ? "" : "s"));
 }
 
 // The same frame on a surface of device pixel ratio 2 (1600 x 1200 pixels): a full frame
@@ -130,7 +159,11 @@ void NetworkDiagram(benchmark::State& state) {
 }  // namespace
 
 BENCHMARK(EngineBatch)->ArgsProduct({{0, 1}, {0, 1}})->Unit(benchmark::kMillisecond);
-BENCHMARK(SignalFrame)->ArgsProduct({{0, 1}, {1, 4, -1, -4, 0}})->Unit(benchmark::kMillisecond);
+BENCHMARK(EngineGrid)->ArgsProduct({{0, 1}, {0, 1}})->Unit(benchmark::kMillisecond);
+BENCHMARK(SignalFrame)
+    ->ArgsProduct({{0, 1}, {1, 4, -1, -4, 0}, {1, 0}})
+    ->UseRealTime()
+    ->Unit(benchmark::kMillisecond);
 BENCHMARK(SignalFrameAtRatio2)->ArgsProduct({{0, 1}, {1, 4}})->Unit(benchmark::kMillisecond);
 BENCHMARK(ErrorGraph)->Unit(benchmark::kMillisecond);
 BENCHMARK(NetworkDiagram)->DenseRange(0, 1)->Unit(benchmark::kMillisecond);

@@ -51,12 +51,46 @@ inline uint32_t ShadeColor(uint32_t color, float t) {
     return 0xFF000000u | channel((color >> 16) & 0xFFu) << 16 | channel((color >> 8) & 0xFFu) << 8 |
            channel(color & 0xFFu);
 }
+// ShadeColor(RasterColors[index], t), cheaper still: every channel of the raster colours is 0,
+// 127 or 255, so a cell takes two products.
+inline uint32_t ShadeRasterColor(int index, float t) {
+    struct Masks {
+        uint32_t full, half;
+    };
+    constexpr auto masks = [] {
+        std::array<Masks, ViewColorCount> m{};
+        for (int i = 0; i < ViewColorCount; ++i)
+            for (int shift = 0; shift < 24; shift += 8) {
+                const uint32_t c = (RasterColors[i] >> shift) & 0xFFu;
+                (c == 0xFF ? m[i].full : m[i].half) |= c == 0 ? 0u : 0xFFu << shift;
+            }
+        return m;
+    }();
+    static_assert([] {
+        for (const uint32_t color : RasterColors)
+            for (int shift = 0; shift < 24; shift += 8)
+                if (const uint32_t c = (color >> shift) & 0xFFu; c != 0 && c != 0x7F && c != 0xFF)
+                    return false;
+        return true;
+    }());
+    const double f = !(t >= 0) ? 0.0 : t > 1 ? 1.0 : static_cast<double>(t);
+    constexpr double Round = 4503599627370496.0;
+    const auto full = static_cast<uint32_t>((255.0 * f + Round) - Round);
+    const auto half = static_cast<uint32_t>((127.0 * f + Round) - Round);
+    const Masks& m = masks[static_cast<size_t>(index)];
+    return 0xFF000000u | (m.full & full * 0x010101u) | (m.half & half * 0x010101u);
+}
 // The colour index of an areas-mode cell: the region code mod 9, the code read as unsigned
 // 32 bits (codes of 32 or more hidden neurons may have the sign bit set).
 int RegionColorIndex(int32_t regionCode);
 
-// Evaluates many points; the engine's EvaluateBatch unless a test counts or compares.
+// Evaluates many points: a test's evaluator that counts or compares. Without one the raster
+// evaluates its grid through the engine's EvaluateGrid, split by rows over the raster threads.
 using RasterEvaluator = void (*)(const PointBatch&);
+
+// The threads a raster is split over, the calling thread included: count, or one per processor
+// for 0 (at most 16). Returns the count now in use. Not while a raster is being drawn.
+int SetRasterThreads(int count);
 
 // What the signal view shows.
 struct SignalViewInput {
@@ -75,7 +109,7 @@ struct SignalViewInput {
     int32_t selectedClass = -1;
     // Presentations since the last reset; rings stay black while it is 0 or less.
     int32_t presentationCount = 0;
-    RasterEvaluator evaluate = &EvaluateBatch;
+    RasterEvaluator evaluate = nullptr;
     // The network's parameters, for the neuron view and the first layer's boundaries.
     const NetworkCopy* network = nullptr;
     // RasterMode::Neuron: the neuron whose output is shown.
@@ -102,7 +136,9 @@ bool DrawSignalView(const SignalViewInput& input, QImage& image);
 bool DrawSamplePoints(const SignalViewInput& input, bool cursorCheck, QImage& image);
 
 // Only the raster of DrawSignalView: every pixel of the image from one evaluation per cell;
-// nothing for RasterMode::None.
+// nothing for RasterMode::None. The result is the same, bit for bit, whatever the evaluator and
+// the number of threads; the network is left as the evaluation of the last cell (last column,
+// last row) leaves it.
 void DrawRaster(RasterMode mode, int cellSize, RasterEvaluator evaluate, QImage& image);
 
 // The places of the axis labels "1,0" (right end of the horizontal axis, just below it) and

@@ -6,6 +6,7 @@
 #include <vector>
 
 #include "core/units/errors.h"
+#include "core/units/glowny/learnparams.h"
 #include "core/units/glowny/netcopy.h"
 #include "core/units/nnet.h"
 #include "core/units/random.h"
@@ -170,12 +171,19 @@ TEST_F(Engine, ActivationIsCorrectlyRounded) {
     }
     for (float s = -20.0f; s <= 20.0f; s += 0.00037f)
         inputs.push_back(s);
-    std::vector<float> fast(inputs.size());
-    ActivationMany(inputs.data(), fast.data(), static_cast<int>(inputs.size()));
+    // the vector kernels of every path this processor has
+    std::vector<std::vector<float>> fast;
+    for (const EnginePath path : {EnginePath::Avx2, EnginePath::Avx512}) {
+        if (SetEnginePath(path) != path)
+            continue;
+        fast.emplace_back(inputs.size());
+        ActivationMany(inputs.data(), fast.back().data(), static_cast<int>(inputs.size()));
+    }
     for (size_t k = 0; k < inputs.size(); ++k) {
         const float expected = OracleActivation(inputs[k]);
         ASSERT_EQ(Bits(Activation(inputs[k])), Bits(expected)) << inputs[k];
-        ASSERT_EQ(Bits(fast[k]), Bits(expected)) << inputs[k];
+        for (const std::vector<float>& f : fast)
+            ASSERT_EQ(Bits(f[k]), Bits(expected)) << inputs[k];
     }
 }
 
@@ -422,14 +430,17 @@ TEST_F(Engine, BackpropagationFollowsTheNumericalGradient) {
 }
 
 TEST_F(Engine, FastPathsAreBitIdenticalToThePlainPath) {
-    const char* structures[] = {"2:2",       "2:1:2",    "2:10:2", "2:100:2",
-                                "2:5:5:5:2", "2:3:10:2", "3:7:2",  "2:0:2"};
+    // the offered structures (fixed-size kernels) and some others (general kernels)
+    std::vector<std::string> structures(StructureTexts.begin(), StructureTexts.end());
+    for (const char* other : {"3:7:2", "2:0:2", "2:9:17:2", "2:33:3"})
+        structures.push_back(other);
     uint32_t state = 7;
     auto next = [&state] {
         state = state * 1664525u + 1013904223u;
         return static_cast<float>(state >> 8) / 8388608.0f - 1.0f;
     };
-    for (const char* text : structures) {
+    for (const std::string& structure : structures) {
+        const char* text = structure.c_str();
         for (int trial = 0; trial < 4; ++trial) {
             SetRandomSeed(100u + static_cast<uint32_t>(trial));
             BuildNetwork(text);
@@ -443,23 +454,33 @@ TEST_F(Engine, FastPathsAreBitIdenticalToThePlainPath) {
                 cs.push_back(n % 3 == 0 ? 1 : 0);
             }
             const float ni = 0.2f + 0.1f * trial, alpha = 0.1f * trial;
-            std::vector<bool> plainAnswers, fastAnswers, scalarAnswers;
+            std::vector<bool> plainAnswers, scalarAnswers;
             for (int n = 0; n < 300; ++n)
                 plainAnswers.push_back(TrainSamplePlain(cs[n], xs[n], ys[n], ni, alpha));
             const NetworkSnapshot plain = SaveNetwork();
-            RestoreNetwork(start);
-            for (int n = 0; n < 300; ++n)
-                fastAnswers.push_back(TrainSample(cs[n], xs[n], ys[n], ni, alpha));
-            const NetworkSnapshot fast = SaveNetwork();
+            // every vector path this processor has: AVX2, and AVX-512 where present
+            std::vector<NetworkSnapshot> fastRuns;
+            for (const EnginePath path : {EnginePath::Avx2, EnginePath::Avx512}) {
+                if (SetEnginePath(path) != path)
+                    continue;
+                RestoreNetwork(start);
+                std::vector<bool> answers;
+                for (int n = 0; n < 300; ++n)
+                    answers.push_back(TrainSample(cs[n], xs[n], ys[n], ni, alpha));
+                fastRuns.push_back(SaveNetwork());
+                EXPECT_EQ(plainAnswers, answers) << text;
+            }
+            SetVectorPathsEnabled(true);
             RestoreNetwork(start);
             SetVectorPathsEnabled(false);
             for (int n = 0; n < 300; ++n)
                 scalarAnswers.push_back(TrainSample(cs[n], xs[n], ys[n], ni, alpha));
             SetVectorPathsEnabled(true);
             const NetworkSnapshot scalar = SaveNetwork();
-            EXPECT_EQ(plainAnswers, fastAnswers) << text;
             EXPECT_EQ(plainAnswers, scalarAnswers) << text;
-            for (const NetworkSnapshot* s : {&fast, &scalar}) {
+            fastRuns.push_back(scalar);
+            for (const NetworkSnapshot* s = fastRuns.data(); s != fastRuns.data() + fastRuns.size();
+                 ++s) {
                 ASSERT_EQ(s->weight.size(), plain.weight.size());
                 for (size_t k = 0; k < plain.weight.size(); ++k) {
                     ASSERT_EQ(Bits(s->weight[k]), Bits(plain.weight[k])) << text << " w" << k;
@@ -518,17 +539,129 @@ TEST_F(Engine, BatchEvaluationIsBitIdenticalToPointByPoint) {
             return r;
         };
         const Results plain = run(false);
-        const Results fast = run(true);
-        EXPECT_EQ(fast.winners, plain.winners) << text;
-        EXPECT_EQ(fast.codes, plain.codes) << text;
-        for (int p = 0; p < count; ++p) {
-            ASSERT_EQ(Bits(fast.maxOutputs[p]), Bits(plain.maxOutputs[p])) << text << " " << p;
-            ASSERT_EQ(Bits(fast.errors[p]), Bits(plain.errors[p])) << text << " " << p;
+        for (const EnginePath path : {EnginePath::Avx2, EnginePath::Avx512}) {
+            if (SetEnginePath(path) != path)
+                continue;
+            const Results fast = run(true);
+            EXPECT_EQ(fast.winners, plain.winners) << text;
+            EXPECT_EQ(fast.codes, plain.codes) << text;
+            for (int p = 0; p < count; ++p) {
+                ASSERT_EQ(Bits(fast.maxOutputs[p]), Bits(plain.maxOutputs[p])) << text << " " << p;
+                ASSERT_EQ(Bits(fast.errors[p]), Bits(plain.errors[p])) << text << " " << p;
+            }
+            EXPECT_EQ(fast.after.output, plain.after.output) << text;
+            EXPECT_EQ(fast.after.delta, plain.after.delta) << text;
+            EXPECT_EQ(fast.after.bias, plain.after.bias) << text;
         }
-        EXPECT_EQ(fast.after.output, plain.after.output) << text;
-        EXPECT_EQ(fast.after.delta, plain.after.delta) << text;
-        EXPECT_EQ(fast.after.bias, plain.after.bias) << text;
     }
+}
+
+TEST_F(Engine, GridEvaluationIsBitIdenticalToPointByPointOnEveryPath) {
+    for (const char* text : {"2:10:2", "2:100:2", "2:5:5:5:2", "2:40:2", "2:1:2", "2:2", "2:0:2",
+                             "3:7:2", "2:33:3", "x"}) {
+        SetRandomSeed(4);
+        BuildNetwork(text);
+        RandomizeWeights(0.5f, 3.0f);
+        const int columns = 37, rows = 5;  // not multiples of the lane counts
+        std::vector<float> xs, ys;
+        for (int c = 0; c < columns; ++c)
+            xs.push_back(static_cast<float>((c / 37.0 - 0.5) * 2));
+        for (int r = 0; r < rows; ++r)
+            ys.push_back(static_cast<float>((0.5 - r / 5.0) * 2));
+        // the reference: Evaluate and HiddenRegionCode point by point on the plain path
+        SetVectorPathsEnabled(false);
+        std::vector<int32_t> winners, codes;
+        std::vector<float> maxOutputs;
+        for (int r = 0; r < rows; ++r)
+            for (int c = 0; c < columns; ++c) {
+                float o = -9;
+                winners.push_back(Evaluate(xs[c], ys[r], o));
+                maxOutputs.push_back(o);
+                codes.push_back(HiddenRegionCode());
+            }
+        const NetworkSnapshot before = SaveNetwork();
+        for (const EnginePath path : {EnginePath::Portable, EnginePath::Avx2, EnginePath::Avx512}) {
+            if (SetEnginePath(path) != path)
+                continue;
+            for (const bool given : {false, true}) {
+                std::vector<float> activations(xs.size());
+                ActivationMany(xs.data(), activations.data(), columns);
+                std::vector<int32_t> w(winners.size(), -1), k(codes.size(), -1);
+                std::vector<float> o(maxOutputs.size(), -9);
+                GridBatch g;
+                g.x = xs.data();
+                g.xActivations = given ? activations.data() : nullptr;
+                g.columns = columns;
+                g.y = ys.data();
+                g.rows = rows;
+                g.winners = w.data();
+                g.maxOutputs = o.data();
+                g.regionCodes = k.data();
+                EvaluateGrid(g);
+                EXPECT_EQ(w, winners) << text;
+                EXPECT_EQ(k, codes) << text;
+                for (size_t p = 0; p < o.size(); ++p)
+                    ASSERT_EQ(Bits(o[p]), LayerCount() ? Bits(maxOutputs[p]) : Bits(-9.0f))
+                        << text << " " << p;
+            }
+        }
+        // read only: the network is as the reference left it
+        const NetworkSnapshot after = SaveNetwork();
+        EXPECT_EQ(after.output, before.output) << text;
+        EXPECT_EQ(after.bias, before.bias) << text;
+    }
+}
+
+TEST_F(Engine, InputDeltasWorkedOutLaterEqualThePlainOnes) {
+    // The fixed-size kernels leave the input neurons' deltas until something reads them; every
+    // operation that reads or changes what they depend on sees the plain values.
+    SetRandomSeed(6);
+    BuildNetwork("2:10:2");
+    RandomizeWeights(0.2f, 1.0f);
+    const NetworkSnapshot start = SaveNetwork();
+    auto steps = [](bool plain) {
+        std::vector<float> seen;
+        for (int n = 0; n < 6; ++n) {
+            const float x = 0.1f * n - 0.3f, y = 0.5f - 0.07f * n;
+            if (plain)
+                TrainSamplePlain(n % 2, x, y, 0.3f, 0.5f);
+            else
+                TrainSample(n % 2, x, y, 0.3f, 0.5f);
+            float o;
+            switch (n) {
+                case 0:
+                    Evaluate(0.9f, -0.9f, o);
+                    break;  // new input outputs
+                case 1:
+                    SetIncomingWeight(2, 1, 0.25f, 0.125f);
+                    break;
+                case 2:
+                    HiddenDelta(5);
+                    break;
+                case 3:
+                    OutputError(1);
+                    break;
+                case 4:
+                    UpdateNeuron(0, 0.5f, 0.5f);
+                    break;
+                default:
+                    break;
+            }
+            seen.push_back(NeuronDelta(0));
+            seen.push_back(NeuronDelta(1));
+        }
+        const NetworkSnapshot end = SaveNetwork();
+        seen.insert(seen.end(), end.delta.begin(), end.delta.end());
+        seen.insert(seen.end(), end.bias.begin(), end.bias.end());
+        seen.insert(seen.end(), end.weight.begin(), end.weight.end());
+        return seen;
+    };
+    const std::vector<float> plain = steps(true);
+    RestoreNetwork(start);
+    const std::vector<float> fast = steps(false);
+    ASSERT_EQ(plain.size(), fast.size());
+    for (size_t k = 0; k < plain.size(); ++k)
+        ASSERT_EQ(Bits(fast[k]), Bits(plain[k])) << k;
 }
 
 }  // namespace

@@ -6,9 +6,12 @@
 #include <limits>
 #include <set>
 #include <string>
+#include <string_view>
+#include <tuple>
 #include <utility>
 #include <vector>
 
+#include "core/units/glowny/learnparams.h"
 #include "core/units/nnet.h"
 #include "core/units/random.h"
 #include "views/blend.h"
@@ -157,6 +160,11 @@ TEST(ShadeColor, EqualsBlendingTowardBlackAtEveryRoundingBoundary) {
         for (float t : factors)
             if (ShadeColor(color, t) != BlendColor32(color, 0xFF000000u, t) && differences++ < 5)
                 ADD_FAILURE() << std::hex << color << " at t = " << t;
+    for (int index = 0; index < ViewColorCount; ++index)
+        for (float t : factors)
+            if (ShadeRasterColor(index, t) != BlendColor32(RasterColors[index], 0xFF000000u, t) &&
+                differences++ < 5)
+                ADD_FAILURE() << "colour " << index << " at t = " << t;
     EXPECT_EQ(differences, 0);
 }
 
@@ -212,6 +220,46 @@ TEST_F(SignalViewTest, BatchRasterIsIdenticalToPlainPerCellEvaluation) {
         negative = HiddenRegionCode() < 0;
     }
     EXPECT_TRUE(negative);
+}
+
+TEST_F(SignalViewTest, ThreadedRasterIsIdenticalOnEveryPathAndThreadCount) {
+    // The engine's grid evaluation, split by rows over the raster threads, against the plain
+    // per-cell evaluation: every offered structure, odd sizes, one and two threads, every path.
+    for (const std::string_view structure : StructureTexts) {
+        SetRandomSeed(8);
+        BuildNetwork(structure);
+        RandomizeWeights(1.0f, 3.0f);
+        for (const auto& [width, height, step] :
+             {std::tuple{37, 23, 1}, std::tuple{41, 29, -3}, std::tuple{9, 67, 4}}) {
+            SetVectorPathsEnabled(false);
+            const QImage reference = ReferenceRaster(width, height, step);
+            const NetworkSnapshot referenceState = SaveNetwork();
+            for (const EnginePath path :
+                 {EnginePath::Portable, EnginePath::Avx2, EnginePath::Avx512}) {
+                if (SetEnginePath(path) != path)
+                    continue;
+                for (const int threads : {1, 2}) {
+                    SetRasterThreads(threads);
+                    QImage image = NewImage(width, height, 0x12345678);
+                    SignalViewInput input;
+                    input.points = &points;
+                    input.raster = step > 0 ? RasterMode::Answer : RasterMode::Areas;
+                    input.cellSize = std::abs(step);
+                    input.showPoints = false;
+                    input.showAxes = false;
+                    DrawSignalView(input, image);
+                    int differences = 0;
+                    for (int y = 0; y < height; ++y)
+                        for (int x = 0; x < width; ++x)
+                            differences += Px(image, x, y) != Px(reference, x, y);
+                    EXPECT_EQ(differences, 0) << structure << " step " << step << " path "
+                                              << static_cast<int>(path) << " threads " << threads;
+                    EXPECT_EQ(SaveNetwork().output, referenceState.output) << structure;
+                }
+            }
+        }
+    }
+    SetRasterThreads(0);
 }
 
 TEST_F(SignalViewTest, WinningOutputShadesTheClassColour) {

@@ -1,8 +1,12 @@
 #include "core/units/nnet.h"
 
 #include <algorithm>
+#include <array>
+#include <bit>
 #include <cmath>
 #include <cstring>
+#include <utility>
+#include <vector>
 
 #include "core/units/activation.h"
 #include "core/units/activation_kernels.h"
@@ -16,7 +20,7 @@ namespace {
 
 // The vector paths read and write whole vectors of eight floats at the end of a layer; the
 // tables are padded so that those stay inside them.
-constexpr int VectorPadding = 8;
+constexpr int VectorPadding = 16;
 
 // The one network. Layer k >= 1 keeps its incoming weights as a matrix [t][i]: t is the position
 // in the incoming list (source Layer(k - 1).last - t), i the neuron's index within layer k. Each
@@ -38,11 +42,46 @@ struct NetworkState {
 };
 
 NetworkState net{};
-bool vectorPathsEnabled = CpuHasVectorPaths();
+EnginePath enginePath = CpuEnginePath();
+bool vectorPathsEnabled = enginePath != EnginePath::Portable;
+
+// The fixed-size training kernels leave the deltas of the input neurons, which nothing in a
+// presentation uses, to be worked out when something reads them: from the layer above's deltas,
+// the weights before the step (the previous weights after it) and the inputs' outputs of that
+// presentation, kept here. Whatever reads or changes those values first calls
+// MaterializeInputDeltas.
+struct PendingInputDeltas {
+    bool pending = false;
+    float outputs[2] = {};
+};
+PendingInputDeltas pendingInputDeltas;
+
+// Index of the weight of entry t of neuron i's incoming list (i in layer k >= 1).
+inline int WeightIndex(int k, int i, int t);
+
+void MaterializeInputDeltas() {
+    if (!pendingInputDeltas.pending)
+        return;
+    pendingInputDeltas.pending = false;
+    const LayerInfo& L = net.layers[0];
+    const LayerInfo& target = net.layers[1];
+    for (int i = L.first; i <= L.last; ++i) {
+        const int t = L.last - i;
+        float s = 0;
+        for (int j = target.last; j >= target.first; --j)
+            s = std::fmaf(net.previousWeight[WeightIndex(1, j, t)], net.delta[j], s);
+        const double o = pendingInputDeltas.outputs[i];
+        net.delta[i] = static_cast<float>((1.0 - o * o) * static_cast<double>(s) / 2.0);
+    }
+}
+
+// The kernels of TrainSample and Evaluate, chosen whenever the structure or the path changes.
+using TrainKernel = bool (*)(int32_t, float, float, float, float);
+using EvaluateKernel = int32_t (*)(float, float, float&);
+void SelectKernels();
 
 const float ActivationGain = 1.0f;
 
-// Index of the weight of entry t of neuron i's incoming list (i in layer k >= 1).
 inline int WeightIndex(int k, int i, int t) {
     const LayerInfo& L = net.layers[k];
     return net.weightBase[k] + t * L.count + (i - L.first);
@@ -81,7 +120,9 @@ const LayerInfo& Layer(int32_t i) {
 }
 
 void ClearNetwork() {
+    pendingInputDeltas.pending = false;
     std::memset(static_cast<void*>(&net), 0, sizeof net);
+    SelectKernels();
 }
 
 float RandomUniform(float lo, float hi) {
@@ -91,6 +132,7 @@ float RandomUniform(float lo, float hi) {
 }
 
 void AddLayer(int32_t n, float biasRange, float weightRange) {
+    MaterializeInputDeltas();
     KESTRO_ASSERT(n > 0);
     KESTRO_ASSERT(net.layerCount >= 0);
     KESTRO_ASSERT(net.layerCount < MaxLayers);
@@ -119,9 +161,11 @@ void AddLayer(int32_t n, float biasRange, float weightRange) {
         }
     }
     net.total = first + n;
+    SelectKernels();
 }
 
 void RandomizeWeights(float biasRange, float weightRange) {
+    pendingInputDeltas.pending = false;
     for (int i = 0; i < net.total; ++i) {
         net.bias[i] = RandomUniform(-biasRange, biasRange);
         net.previousBias[i] = net.bias[i];
@@ -163,6 +207,7 @@ float NeuronPreviousBias(int32_t i) {
     return net.previousBias[i];
 }
 float NeuronDelta(int32_t i) {
+    MaterializeInputDeltas();
     CheckNeuron(i);
     return net.delta[i];
 }
@@ -205,6 +250,7 @@ float IncomingPreviousWeight(int32_t i, int32_t k) {
 }
 
 void SetIncomingWeight(int32_t i, int32_t k, float weight, float previousWeight) {
+    MaterializeInputDeltas();
     KESTRO_ASSERT(k >= 0 && k < IncomingCount(i));
     const int w = WeightIndex(net.layerOf[i], i, k);
     net.weight[w] = weight;
@@ -212,6 +258,7 @@ void SetIncomingWeight(int32_t i, int32_t k, float weight, float previousWeight)
 }
 
 NetworkSnapshot SaveNetwork() {
+    MaterializeInputDeltas();
     NetworkSnapshot s;
     s.layers.assign(net.layers, net.layers + net.layerCount);
     s.bias.assign(net.bias, net.bias + net.total);
@@ -224,6 +271,7 @@ NetworkSnapshot SaveNetwork() {
 }
 
 void RestoreNetwork(const NetworkSnapshot& s) {
+    pendingInputDeltas.pending = false;
     ClearNetwork();
     for (const LayerInfo& L : s.layers) {
         const int k = net.layerCount++;
@@ -243,11 +291,23 @@ void RestoreNetwork(const NetworkSnapshot& s) {
     std::copy(s.output.begin(), s.output.end(), net.output);
     std::copy(s.weight.begin(), s.weight.end(), net.weight);
     std::copy(s.previousWeight.begin(), s.previousWeight.end(), net.previousWeight);
+    SelectKernels();
 }
 
 bool SetVectorPathsEnabled(bool enabled) {
-    vectorPathsEnabled = enabled && CpuHasVectorPaths();
-    return vectorPathsEnabled;
+    return SetEnginePath(enabled ? EnginePath::Avx512 : EnginePath::Portable) !=
+           EnginePath::Portable;
+}
+
+EnginePath SetEnginePath(EnginePath limit) {
+    enginePath = std::min(limit, CpuEnginePath());
+    vectorPathsEnabled = enginePath != EnginePath::Portable;
+    SelectKernels();
+    return enginePath;
+}
+
+EnginePath CurrentEnginePath() {
+    return enginePath;
 }
 
 // --- Forward pass and backpropagation ---
@@ -257,7 +317,9 @@ float Activation(float s) {
 }
 
 void ActivationMany(const float* sums, float* outputs, int count) {
-    if (vectorPathsEnabled) {
+    if (enginePath == EnginePath::Avx512) {
+        ActivationManyVector512(sums, outputs, count);
+    } else if (vectorPathsEnabled) {
         ActivationManyVector(sums, outputs, count);
     } else {
         for (int k = 0; k < count; ++k)
@@ -305,6 +367,7 @@ int32_t EvaluatePlain(float x, float y, float& maxOutput) {
 }  // namespace
 
 float OutputError(int32_t classIndex) {
+    MaterializeInputDeltas();
     if (net.layerCount == 0)
         return 0;
     const LayerInfo& out = net.layers[net.layerCount - 1];
@@ -321,6 +384,7 @@ float OutputError(int32_t classIndex) {
 }
 
 void HiddenDelta(int32_t i) {
+    MaterializeInputDeltas();
     CheckNeuron(i);
     const int k = net.layerOf[i];
     float s = 0;
@@ -337,6 +401,7 @@ void HiddenDelta(int32_t i) {
 }
 
 void UpdateNeuron(int32_t i, float ni, float alpha) {
+    MaterializeInputDeltas();
     CheckNeuron(i);
     const int k = net.layerOf[i];
     const double twoNiDelta = 2.0 * ni * static_cast<double>(net.delta[i]);
@@ -391,16 +456,81 @@ __attribute__((target("avx2,fma"))) bool TrainSampleVector(int32_t classIndex, f
     return avx2::TrainSampleLayers(classIndex, x, y, ni, alpha);
 }
 
+// The offered structures (StructureTexts), as template arguments of the fixed-size kernels.
+#define KESTRO_FIXED_STRUCTURES(X)                                                                 \
+    X(2, 2)                                                                                        \
+    X(2, 1, 2) X(2, 2, 2) X(2, 3, 2) X(2, 4, 2) X(2, 5, 2) X(2, 6, 2) X(2, 7, 2) X(2, 8, 2)        \
+        X(2, 9, 2) X(2, 10, 2) X(2, 11, 2) X(2, 12, 2) X(2, 13, 2) X(2, 14, 2) X(2, 15, 2)         \
+            X(2, 20, 2) X(2, 25, 2) X(2, 50, 2) X(2, 100, 2) X(2, 2, 2, 2) X(2, 3, 3, 2)           \
+                X(2, 4, 4, 2) X(2, 5, 5, 2) X(2, 10, 10, 2) X(2, 3, 4, 2) X(2, 4, 3, 2)            \
+                    X(2, 3, 5, 2) X(2, 5, 3, 2) X(2, 4, 5, 2) X(2, 5, 4, 2) X(2, 3, 10, 2)         \
+                        X(2, 10, 3, 2) X(2, 4, 10, 2) X(2, 10, 4, 2) X(2, 5, 10, 2) X(2, 10, 5, 2) \
+                            X(2, 2, 2, 2, 2) X(2, 3, 3, 3, 2) X(2, 3, 4, 3, 2) X(2, 4, 3, 4, 2)    \
+                                X(2, 4, 4, 4, 2) X(2, 3, 4, 5, 2) X(2, 5, 4, 3, 2)                 \
+                                    X(2, 4, 5, 4, 2) X(2, 5, 4, 5, 2) X(2, 5, 5, 5, 2)
+
+struct FixedKernels {
+    bool (*matches)(const NetworkState&);
+    TrainKernel train;
+    EvaluateKernel evaluate;
+};
+#define KESTRO_FIXED_ENTRY(...) \
+    {&Fixed<__VA_ARGS__>::Matches, &Fixed<__VA_ARGS__>::Train, &Fixed<__VA_ARGS__>::Evaluate},
+
+#pragma GCC push_options
+#pragma GCC target("avx2,fma")
+namespace avx2 {
+#define KESTRO_AVX512 0
+#include "core/units/nnet_fixed.inc"
+#undef KESTRO_AVX512
+constexpr FixedKernels fixedKernels[] = {KESTRO_FIXED_STRUCTURES(KESTRO_FIXED_ENTRY)};
+}  // namespace avx2
+#pragma GCC pop_options
+
+#pragma GCC push_options
+#pragma GCC target("avx512f,avx512vl,avx512dq,avx512bw,avx2,fma")
+namespace avx512 {
+#define KESTRO_AVX512 1
+#include "core/units/nnet_fixed.inc"
+#undef KESTRO_AVX512
+constexpr FixedKernels fixedKernels[] = {KESTRO_FIXED_STRUCTURES(KESTRO_FIXED_ENTRY)};
+}  // namespace avx512
+#pragma GCC pop_options
+
+TrainKernel trainKernel = &portable::TrainSampleLayers;
+EvaluateKernel evaluateKernel = &portable::EvaluateLayers;
+
+template <size_t n>
+const FixedKernels* FindFixed(const FixedKernels (&table)[n]) {
+    for (const FixedKernels& k : table)
+        if (k.matches(net))
+            return &k;
+    return nullptr;
+}
+
+void SelectKernels() {
+    trainKernel = &portable::TrainSampleLayers;
+    evaluateKernel = &portable::EvaluateLayers;
+    if (enginePath == EnginePath::Portable)
+        return;
+    trainKernel = &TrainSampleVector;
+    evaluateKernel = &EvaluateVector;
+    const FixedKernels* fixed = enginePath == EnginePath::Avx512 ? FindFixed(avx512::fixedKernels)
+                                                                 : FindFixed(avx2::fixedKernels);
+    if (fixed != nullptr) {
+        trainKernel = fixed->train;
+        evaluateKernel = fixed->evaluate;
+    }
+}
+
 }  // namespace
 
 int32_t Evaluate(float x, float y, float& maxOutput) {
-    return vectorPathsEnabled ? EvaluateVector(x, y, maxOutput)
-                              : portable::EvaluateLayers(x, y, maxOutput);
+    return evaluateKernel(x, y, maxOutput);
 }
 
 bool TrainSample(int32_t classIndex, float x, float y, float ni, float alpha) {
-    return vectorPathsEnabled ? TrainSampleVector(classIndex, x, y, ni, alpha)
-                              : portable::TrainSampleLayers(classIndex, x, y, ni, alpha);
+    return trainKernel(classIndex, x, y, ni, alpha);
 }
 
 int32_t HiddenRegionCode() {
@@ -470,13 +600,86 @@ void EvaluateBatchPlain(const PointBatch& b) {
     }
 }
 
+namespace {
+
+BatchNetworkView View() {
+    return {net.layers, net.layerCount, net.weightBase, net.bias, net.weight};
+}
+
+// Evaluate's forward pass on outputs, a copy of the output table, leaving the network alone;
+// code receives HiddenRegionCode's value.
+int32_t EvaluateInto(float x, float y, float* outputs, float& maxOutput, int32_t& code) {
+    uint32_t bits = 0;
+    for (int i = 0; i < net.total; ++i) {
+        float s = i == 0 ? x : i == 1 ? y : net.bias[i];
+        const int k = net.layerOf[i];
+        if (k > 0) {
+            const LayerInfo& source = net.layers[k - 1];
+            for (int t = 0; t < source.count; ++t)
+                s = std::fmaf(net.weight[WeightIndex(k, i, t)], outputs[source.last - t], s);
+            if (k == 1)
+                bits = bits * 2u + (s > 0 ? 1u : 0u);
+        }
+        outputs[i] = Activation(s);
+    }
+    code = static_cast<int32_t>(bits);
+    const LayerInfo& out = net.layers[net.layerCount - 1];
+    int winner = out.first;
+    for (int k = out.first + 1; k <= out.last; ++k)
+        if (outputs[k] > outputs[winner])
+            winner = k;
+    maxOutput = outputs[winner];
+    return winner - out.first;
+}
+
+}  // namespace
+
+void EvaluateGrid(const GridBatch& g) {
+    if (g.columns <= 0 || g.rows <= 0)
+        return;
+    const size_t count = static_cast<size_t>(g.columns) * static_cast<size_t>(g.rows);
+    if (net.layerCount == 0) {
+        if (g.winners)
+            std::fill(g.winners, g.winners + count, 0);
+        if (g.regionCodes)
+            std::fill(g.regionCodes, g.regionCodes + count, 0);
+        return;
+    }
+    if (enginePath != EnginePath::Portable) {
+        const float* xActivations = g.xActivations;
+        thread_local std::vector<float> computed;
+        if (xActivations == nullptr) {
+            computed.resize(static_cast<size_t>(g.columns));
+            ActivationMany(g.x, computed.data(), g.columns);
+            xActivations = computed.data();
+        }
+        EvaluateGridVector(View(), g, xActivations, enginePath);
+        return;
+    }
+    thread_local std::vector<float> outputs;
+    outputs.resize(static_cast<size_t>(net.total));
+    for (int r = 0; r < g.rows; ++r)
+        for (int c = 0; c < g.columns; ++c) {
+            const size_t p =
+                static_cast<size_t>(r) * static_cast<size_t>(g.columns) + static_cast<size_t>(c);
+            float maxOutput = 0;
+            int32_t code = 0;
+            const int32_t winner = EvaluateInto(g.x[c], g.y[r], outputs.data(), maxOutput, code);
+            if (g.winners)
+                g.winners[p] = winner;
+            if (g.maxOutputs)
+                g.maxOutputs[p] = maxOutput;
+            if (g.regionCodes)
+                g.regionCodes[p] = code;
+        }
+}
+
 void EvaluateBatch(const PointBatch& b) {
     if (!vectorPathsEnabled || net.layerCount == 0 || b.count <= 0) {
         EvaluateBatchPlain(b);
         return;
     }
-    BatchNetworkView view{net.layers, net.layerCount, net.weightBase, net.bias, net.weight};
-    EvaluateBatchVector(view, b);
+    EvaluateBatchVector(View(), b, enginePath);
     // Leave the network as the last point's scalar calls would.
     float maxOutput = 0;
     const int last = b.count - 1;

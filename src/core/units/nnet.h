@@ -134,8 +134,33 @@ void EvaluateBatch(const PointBatch& batch);
 // The same, one point after another through the scalar operations (reference).
 void EvaluateBatchPlain(const PointBatch& batch);
 
-// Whether the vector paths (AVX2 and FMA, chosen at run time) may be used; tests switch them off
-// to compare. Returns whether they are in use after the call.
+// Every point (x[c], y[r]) of a grid of columns x rows; the results of point (c, r) at index
+// r * columns + c. The optional arrays may be null.
+struct GridBatch {
+    const float* x = nullptr;
+    // Activation(x[c]) for every column (ActivationMany), or null to have them computed
+    const float* xActivations = nullptr;
+    int columns = 0;
+    const float* y = nullptr;
+    int rows = 0;
+    int32_t* winners = nullptr;      // Evaluate's result
+    float* maxOutputs = nullptr;     // Evaluate's maxOutput
+    int32_t* regionCodes = nullptr;  // HiddenRegionCode()
+};
+// Evaluates every point of the grid as Evaluate and HiddenRegionCode would, bit for bit, and
+// changes nothing: several threads may evaluate parts of one grid at once while the network is
+// left alone. An empty network gives winners and region codes 0 and leaves maxOutputs.
+void EvaluateGrid(const GridBatch& grid);
+
+// Whether the vector paths (AVX2 and FMA, or AVX-512, chosen at run time) may be used; tests
+// switch them off to compare. Returns whether they are in use after the call.
 bool SetVectorPathsEnabled(bool enabled);
+
+// The instruction sets the engine's paths are built for, in rising order.
+enum class EnginePath { Portable, Avx2, Avx512 };
+// Uses the widest path up to limit that this processor has, and returns it (tests compare the
+// paths with it; SetVectorPathsEnabled(true) is SetEnginePath(EnginePath::Avx512)).
+EnginePath SetEnginePath(EnginePath limit);
+EnginePath CurrentEnginePath();
 
 }  // namespace kestro
