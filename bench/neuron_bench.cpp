@@ -32,7 +32,7 @@ void NeuronPicture100(benchmark::State& bench) {
     const NetworkCopy network = CopyNetwork();
     const int32_t output = Layer(LayerCount() - 1).first;
     for (auto _ : bench) {
-        QImage picture = NeuronPicture(network, output, 100);
+        QImage picture = NeuronPicture(network, output, 100, 2);  // as the window draws it
         benchmark::DoNotOptimize(picture.constBits());
     }
     bench.SetLabel(Structures[bench.range(0)]);
@@ -69,7 +69,7 @@ class FrameHost : public TrainingHost {
     QImage image_;
 };
 
-// Wave, 400 points, 2:10:2, the default controls; 200-epoch runs that continue each other.
+// Wave, 400 points, 2:10:2, the default controls; 2000-epoch runs that continue each other.
 void DefaultRunWithFrames(benchmark::State& bench) {
     static const char* const Views[] = {"answer", "neuron output", "answer and lines"};
     const RasterMode raster = bench.range(0) == 1 ? RasterMode::Neuron : RasterMode::Answer;
@@ -81,7 +81,7 @@ void DefaultRunWithFrames(benchmark::State& bench) {
         return;
     }
     state->controls.resetAtBeginning = false;
-    state->learnMode = -200;
+    state->learnMode = -2000;
     const int64_t before = state->presentationCount;
     for (auto _ : bench)
         Learn(*state, host);

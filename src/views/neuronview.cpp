@@ -34,31 +34,41 @@ void DrawNeuronRaster(const NetworkCopy& network, int32_t neuron, int cellSize, 
     }
     const PlaneMapping plane{width, height};
     const int columns = (width + cellSize - 1) / cellSize;
-    std::vector<float> xs(static_cast<size_t>(columns)), ys(static_cast<size_t>(columns));
-    std::vector<float> values(static_cast<size_t>(columns));
+    const int rows = (height + cellSize - 1) / cellSize;
+    std::vector<float> xs(static_cast<size_t>(columns));
     for (int c = 0; c < columns; ++c)
         xs[static_cast<size_t>(c)] = plane.SampleX(c * cellSize);
-    for (int top = 0; top < height; top += cellSize) {
-        const float y = plane.SampleY(top);
-        for (float& v : ys)
-            v = y;
-        NeuronOutputs(network, neuron, xs.data(), ys.data(), columns, values.data());
-        auto* line = reinterpret_cast<uint32_t*>(image.scanLine(top));
-        for (int c = 0; c < columns; ++c) {
-            const uint32_t color = NeuronOutputColor(values[static_cast<size_t>(c)]);
-            const int left = c * cellSize, right = std::min(left + cellSize, width);
-            for (int px = left; px < right; ++px)
-                line[px] = color;
+    uchar* const bits = image.bits();
+    const qsizetype stride = image.bytesPerLine();
+    // Bands of a few cell rows on the raster threads; each writes its own rows only.
+    constexpr int BandRows = 4;
+    const std::function<void(int)> band = [&](int b) {
+        std::vector<float> ys(static_cast<size_t>(columns)), values(static_cast<size_t>(columns));
+        for (int r = b * BandRows; r < std::min(rows, (b + 1) * BandRows); ++r) {
+            const int top = r * cellSize;
+            const float y = plane.SampleY(top);
+            for (float& v : ys)
+                v = y;
+            NeuronOutputs(network, neuron, xs.data(), ys.data(), columns, values.data());
+            auto* line = reinterpret_cast<uint32_t*>(bits + stride * top);
+            for (int c = 0; c < columns; ++c) {
+                const uint32_t color = NeuronOutputColor(values[static_cast<size_t>(c)]);
+                const int left = c * cellSize, right = std::min(left + cellSize, width);
+                for (int px = left; px < right; ++px)
+                    line[px] = color;
+            }
+            const int bottom = std::min(top + cellSize, height);
+            for (int py = top + 1; py < bottom; ++py)
+                std::memcpy(bits + stride * py, line,
+                            sizeof(uint32_t) * static_cast<size_t>(width));
         }
-        const int bottom = std::min(top + cellSize, height);
-        for (int py = top + 1; py < bottom; ++py)
-            std::memcpy(image.scanLine(py), line, sizeof(uint32_t) * static_cast<size_t>(width));
-    }
+    };
+    ForEachRasterBand((rows + BandRows - 1) / BandRows, band);
 }
 
-QImage NeuronPicture(const NetworkCopy& network, int32_t neuron, int size) {
+QImage NeuronPicture(const NetworkCopy& network, int32_t neuron, int size, int cellSize) {
     QImage image(size, size, QImage::Format_ARGB32);
-    DrawNeuronRaster(network, neuron, 1, image);
+    DrawNeuronRaster(network, neuron, cellSize, image);
     return image;
 }
 

@@ -19,9 +19,9 @@ uint32_t NeuronOutputColor(float v);
 // pixels, whatever the image's pixel ratio.
 void DrawNeuronRaster(const NetworkCopy& network, int32_t neuron, int cellSize, QImage& image);
 
-// A size x size picture of the neuron's output over the plane (device pixels; the caller sets
-// its device pixel ratio).
-QImage NeuronPicture(const NetworkCopy& network, int32_t neuron, int size);
+// A size x size picture of the neuron's output over the plane in cells of cellSize pixels
+// (device pixels; the caller sets its device pixel ratio).
+QImage NeuronPicture(const NetworkCopy& network, int32_t neuron, int size, int cellSize = 1);
 
 // Over the image, the boundary of every neuron of the first hidden layer: the pixels whose net
 // input b + w f(x) + w' f(y) (f the input neurons' activation) differs in sign from that of

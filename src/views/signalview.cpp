@@ -295,6 +295,10 @@ void DrawRasterOnThreads(bool areas, int cell, const std::vector<float>& columnX
 
 }  // namespace
 
+void ForEachRasterBand(int bands, const std::function<void(int)>& job) {
+    Pool().Run(bands, job);
+}
+
 int SetRasterThreads(int count) {
     const int wanted = count <= 0 ? MachineThreads() : MinInt(count, 16);
     if (wanted != rasterThreads) {

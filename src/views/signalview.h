@@ -6,6 +6,7 @@
 #include <QPoint>
 #include <array>
 #include <cstdint>
+#include <functional>
 #include <optional>
 
 #include "core/units/glowny/netcopy.h"
@@ -91,6 +92,10 @@ using RasterEvaluator = void (*)(const PointBatch&);
 // The threads a raster is split over, the calling thread included: count, or one per processor
 // for 0 (at most 16). Returns the count now in use. Not while a raster is being drawn.
 int SetRasterThreads(int count);
+
+// job(band) for every band from 0 to bands - 1, on the raster threads (the caller's too);
+// returns when all are done. The bands must not write to the same memory.
+void ForEachRasterBand(int bands, const std::function<void(int)>& job);
 
 // What the signal view shows.
 struct SignalViewInput {

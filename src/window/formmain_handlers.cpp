@@ -522,7 +522,9 @@ void TFormMain::UpdateNeuronPopup() {
         // colour) at the screen's pixel ratio, with its name and bias below.
         const qreal ratio = devicePixelRatioF();
         const int size = static_cast<int>(NeuronPictureSize * ratio + 0.5);
-        QImage picture = NeuronPicture(CopyNetwork(), neuron, size);
+        // Cells of 2 logical pixels: a smooth function, at a quarter of the evaluations.
+        QImage picture = NeuronPicture(CopyNetwork(), neuron, size,
+                                       std::max(1, static_cast<int>(2 * ratio + 0.5)));
         picture.setDevicePixelRatio(ratio);
         const QFontMetrics metrics(font());
         const int textHeight = metrics.height() + 2;
