@@ -143,15 +143,15 @@ void TFormMain::closeEvent(QCloseEvent* event) {
 
 bool TFormMain::eventFilter(QObject* watched, QEvent* event) {
     // The logo is a link to the About box: a primary-button click on it opens the box.
-    if (watched == imageLogo) {
+    const bool press = event->type() == QEvent::MouseButtonPress;
+    const bool release = event->type() == QEvent::MouseButtonRelease;
+    if (watched == imageLogo && (press || release)) {
         const auto* mouse = static_cast<QMouseEvent*>(event);
-        if (event->type() == QEvent::MouseButtonPress && mouse->button() == Qt::LeftButton)
-            return true;
-        if (event->type() == QEvent::MouseButtonRelease && mouse->button() == Qt::LeftButton) {
-            if (imageLogo->rect().contains(mouse->position().toPoint()))
-                Action(ActionId::actionAbout)->trigger();
-            return true;
-        }
+        if (mouse->button() != Qt::LeftButton)
+            return QMainWindow::eventFilter(watched, event);
+        if (release && imageLogo->rect().contains(mouse->position().toPoint()))
+            Action(ActionId::actionAbout)->trigger();
+        return true;
     }
     return QMainWindow::eventFilter(watched, event);
 }
