@@ -10,18 +10,13 @@
 #include "core/units/glowny/state.h"
 #include "core/units/glowny/training.h"
 #include "core/units/random.h"
+#include "nowindow.h"
 
 namespace {
 
-const char* const Structures[] = {"2:10:2", "2:100:2", "2:5:5:5:2"};
+using kestro::bench::Structures;
 
-class NoWindow : public kestro::TrainingHost {
-  public:
-    int64_t NowMs() override { return 0; }
-    void DispatchEvents() override {}
-    void DrawSignalView(kestro::RasterMode, int32_t, bool) override {}
-    void RefreshStatus(int64_t, int64_t) override {}
-};
+using kestro::bench::NoWindow;
 
 // A start-up state with 2000 points and the given structure.
 std::unique_ptr<kestro::KestroState> FullState(int structure) {

@@ -12,16 +12,11 @@
 #include "core/units/glowny/training.h"
 #include "core/units/nnet.h"
 #include "core/units/random.h"
+#include "nowindow.h"
 
 namespace {
 
-class NoWindow : public kestro::TrainingHost {
-  public:
-    int64_t NowMs() override { return 0; }
-    void DispatchEvents() override {}
-    void DrawSignalView(kestro::RasterMode, int32_t, bool) override {}
-    void RefreshStatus(int64_t, int64_t) override {}
-};
+using kestro::bench::NoWindow;
 
 // 2000 points, 2:100:2, and 2001 checkpoints' values in every history (all slots used, step 2).
 std::unique_ptr<kestro::KestroState> LargestSession() {

@@ -10,19 +10,13 @@
 #include "core/units/glowny/state.h"
 #include "core/units/glowny/training.h"
 #include "core/units/random.h"
+#include "nowindow.h"
 
 namespace {
 
-const char* const Structures[] = {"2:10:2", "2:100:2", "2:5:5:5:2"};
+using kestro::bench::Structures;
 
-// No window: nothing is drawn, no events arrive.
-class NoWindow : public kestro::TrainingHost {
-  public:
-    int64_t NowMs() override { return 0; }
-    void DispatchEvents() override {}
-    void DrawSignalView(kestro::RasterMode, int32_t, bool) override {}
-    void RefreshStatus(int64_t, int64_t) override {}
-};
+using kestro::bench::NoWindow;
 
 // Wave points as at start-up, then Learn runs of 100 epochs that continue one another, so the
 // checkpoint cadence thins out as the epochs add up, as in one long run.
