@@ -393,9 +393,8 @@ bool ReadControls(Reader& r, const QJsonObject& root, LearnControls& c) {
            r.Bool(*o, "controls", "resetAtBeginning", c.resetAtBeginning);
 }
 
-bool ReadAll(Reader& r, const QJsonObject& root, SessionData& data) {
-    KestroState& s = data.state;
-
+// The format, its version and the generator's state.
+bool ReadFormat(Reader& r, const QJsonObject& root, SessionData& data) {
     const std::optional<QJsonValue> format = r.Get(root, "", "format");
     if (!format)
         return false;
@@ -411,8 +410,12 @@ bool ReadAll(Reader& r, const QJsonObject& root, SessionData& data) {
                                      std::to_string(SessionFormatVersion) + ")");
     if (!r.Int(root, "", "generator", 0, UINT32_MAX, data.generator))
         return false;
+    return true;
+}
 
-    // The structure: one of the list's texts, which the networks must fit.
+// The structure: one of the list's texts, which the networks must fit.
+bool ReadStructure(Reader& r, const QJsonObject& root, SessionData& data) {
+    KestroState& s = data.state;
     const std::optional<QJsonValue> structure = r.Get(root, "", "structure");
     if (!structure)
         return false;
@@ -427,8 +430,12 @@ bool ReadAll(Reader& r, const QJsonObject& root, SessionData& data) {
     if (!ReadNetwork(r, root, "network", sizes, data.network) ||
         !ReadNetwork(r, root, "restartNetwork", sizes, s.restartNetwork))
         return false;
+    return true;
+}
 
-    // Points, verify set, shape, generation options.
+// Points, verify set, shape, generation options.
+bool ReadPointsAndShape(Reader& r, const QJsonObject& root, SessionData& data) {
+    KestroState& s = data.state;
     if (!ReadPoints(r, root, "points", -MaxPoints, s.pointSet.points, s.pointSet.count))
         return false;
     int32_t verifyCount = 0;
@@ -450,8 +457,12 @@ bool ReadAll(Reader& r, const QJsonObject& root, SessionData& data) {
         return false;
     if (!(g.minDistance >= 0.0005f && g.minDistance <= 0.2005f))
         return r.Fail("generation.minDistance", "out of range (0.001..0.2)");
+    return true;
+}
 
-    // Learning parameters, controls, learn mode, draw period.
+// Learning parameters, controls, learn mode, draw period.
+bool ReadLearning(Reader& r, const QJsonObject& root, SessionData& data) {
+    KestroState& s = data.state;
     const std::optional<QJsonObject> learn = r.Object(root, "", "learn");
     LearnParameters& p = s.learnParameters;
     if (!learn || !r.Float(*learn, "learn", "ni", true, p.ni) ||
@@ -472,8 +483,12 @@ bool ReadAll(Reader& r, const QJsonObject& root, SessionData& data) {
         periodOffered = periodOffered || item.period == s.drawPeriod;
     if (!periodOffered)
         return r.Fail("drawPeriod", "not one of the draw speeds");
+    return true;
+}
 
-    // Counters and the order array, a permutation of 0 to its count - 1.
+// Counters and the order array, a permutation of 0 to its count - 1.
+bool ReadCountersAndOrder(Reader& r, const QJsonObject& root, SessionData& data) {
+    KestroState& s = data.state;
     const std::optional<QJsonObject> counters = r.Object(root, "", "counters");
     if (!counters ||
         !r.Int(*counters, "counters", "presentations", 0, INT64_MAX, s.presentationCount) ||
@@ -500,8 +515,12 @@ bool ReadAll(Reader& r, const QJsonObject& root, SessionData& data) {
                           "the order is not a permutation");
         seen[s.orderArray[i]] = true;
     }
+    return true;
+}
 
-    // Histories: the four series hold the same count and step.
+// Histories: the four series hold the same count and step.
+bool ReadHistories(Reader& r, const QJsonObject& root, SessionData& data) {
+    KestroState& s = data.state;
     const std::optional<QJsonObject> histories = r.Object(root, "", "histories");
     if (!histories)
         return false;
@@ -514,8 +533,12 @@ bool ReadAll(Reader& r, const QJsonObject& root, SessionData& data) {
             return r.Fail(Reader::Join("histories", SeriesKeys[k]),
                           "count and step differ from the other series'");
     }
+    return true;
+}
 
-    // View settings.
+// View settings.
+bool ReadView(Reader& r, const QJsonObject& root, SessionData& data) {
+    KestroState& s = data.state;
     const std::optional<QJsonObject> view = r.Object(root, "", "view");
     int32_t raster = 0;
     if (!view || !r.Int(*view, "view", "raster", -1, 2, raster) ||
@@ -530,6 +553,13 @@ bool ReadAll(Reader& r, const QJsonObject& root, SessionData& data) {
         return false;
     s.rasterMode = static_cast<RasterMode>(raster);
     return true;
+}
+
+bool ReadAll(Reader& r, const QJsonObject& root, SessionData& data) {
+    return ReadFormat(r, root, data) && ReadStructure(r, root, data) &&
+           ReadPointsAndShape(r, root, data) && ReadLearning(r, root, data) &&
+           ReadCountersAndOrder(r, root, data) && ReadHistories(r, root, data) &&
+           ReadView(r, root, data);
 }
 
 }  // namespace
