@@ -729,27 +729,32 @@ void TFormMain::SaveSession(const QString& fileName) {
         tellUser(true, QStringLiteral("Save Session"), QString::fromStdString(result.message));
 }
 
-void TFormMain::actionExportHistoriesExecute() {
-    const QString fileName =
-        askExportFileName(QStringLiteral("Export Error History"),
-                          QStringLiteral("CSV files (*.csv)"), QStringLiteral("csv"));
+namespace {
+
+// Asks for the file of an export and writes it; a failure is told with the reason.
+template <typename Write>
+void Export(TFormMain& form, const QString& title, const QString& filter, const QString& suffix,
+            Write write) {
+    const QString fileName = form.askExportFileName(title, filter, suffix);
     if (fileName.isEmpty())
         return;
-    const FileResult result = ExportHistoriesCsv(fileName.toStdU16String(), *state_);
+    const FileResult result = write(std::filesystem::path(fileName.toStdU16String()));
     if (result.status != FileStatus::Done)
-        tellUser(true, QStringLiteral("Export Error History"),
-                 QString::fromStdString(result.message));
+        form.tellUser(true, title, QString::fromStdString(result.message));
+}
+
+}  // namespace
+
+void TFormMain::actionExportHistoriesExecute() {
+    Export(*this, QStringLiteral("Export Error History"), QStringLiteral("CSV files (*.csv)"),
+           QStringLiteral("csv"),
+           [this](const std::filesystem::path& path) { return ExportHistoriesCsv(path, *state_); });
 }
 
 void TFormMain::actionExportNetworkExecute() {
-    const QString fileName =
-        askExportFileName(QStringLiteral("Export Network"), QStringLiteral("JSON files (*.json)"),
-                          QStringLiteral("json"));
-    if (fileName.isEmpty())
-        return;
-    const FileResult result = ExportNetworkJson(fileName.toStdU16String(), *state_);
-    if (result.status != FileStatus::Done)
-        tellUser(true, QStringLiteral("Export Network"), QString::fromStdString(result.message));
+    Export(*this, QStringLiteral("Export Network"), QStringLiteral("JSON files (*.json)"),
+           QStringLiteral("json"),
+           [this](const std::filesystem::path& path) { return ExportNetworkJson(path, *state_); });
 }
 
 void TFormMain::actionUndoExecute() {
