@@ -294,6 +294,30 @@ void RestoreNetwork(const NetworkSnapshot& s) {
     SelectKernels();
 }
 
+int32_t ParameterCount() {
+    return 2 * (net.total + net.weightTotal);
+}
+
+void CopyParameters(float* out) {
+    out = std::copy(net.bias, net.bias + net.total, out);
+    out = std::copy(net.previousBias, net.previousBias + net.total, out);
+    out = std::copy(net.weight, net.weight + net.weightTotal, out);
+    std::copy(net.previousWeight, net.previousWeight + net.weightTotal, out);
+}
+
+void SetParameters(const float* values) {
+    // The pending input deltas are worked out from the previous weights about to be replaced.
+    MaterializeInputDeltas();
+    const float* in = values;
+    std::copy(in, in + net.total, net.bias);
+    in += net.total;
+    std::copy(in, in + net.total, net.previousBias);
+    in += net.total;
+    std::copy(in, in + net.weightTotal, net.weight);
+    in += net.weightTotal;
+    std::copy(in, in + net.weightTotal, net.previousWeight);
+}
+
 bool SetVectorPathsEnabled(bool enabled) {
     return SetEnginePath(enabled ? EnginePath::Avx512 : EnginePath::Portable) !=
            EnginePath::Portable;
@@ -457,16 +481,17 @@ __attribute__((target("avx2,fma"))) bool TrainSampleVector(int32_t classIndex, f
 }
 
 // The offered structures (StructureTexts), as template arguments of the fixed-size kernels.
-#define KESTRO_FIXED_STRUCTURES(X)                                                                 \
-    X(2, 2)                                                                                        \
-    X(2, 1, 2) X(2, 2, 2) X(2, 3, 2) X(2, 4, 2) X(2, 5, 2) X(2, 6, 2) X(2, 7, 2) X(2, 8, 2)        \
-        X(2, 9, 2) X(2, 10, 2) X(2, 11, 2) X(2, 12, 2) X(2, 13, 2) X(2, 14, 2) X(2, 15, 2)         \
-            X(2, 20, 2) X(2, 25, 2) X(2, 50, 2) X(2, 100, 2) X(2, 2, 2, 2) X(2, 3, 3, 2)           \
-                X(2, 4, 4, 2) X(2, 5, 5, 2) X(2, 10, 10, 2) X(2, 3, 4, 2) X(2, 4, 3, 2)            \
-                    X(2, 3, 5, 2) X(2, 5, 3, 2) X(2, 4, 5, 2) X(2, 5, 4, 2) X(2, 3, 10, 2)         \
-                        X(2, 10, 3, 2) X(2, 4, 10, 2) X(2, 10, 4, 2) X(2, 5, 10, 2) X(2, 10, 5, 2) \
-                            X(2, 2, 2, 2, 2) X(2, 3, 3, 3, 2) X(2, 3, 4, 3, 2) X(2, 4, 3, 4, 2)    \
-                                X(2, 4, 4, 4, 2) X(2, 3, 4, 5, 2) X(2, 5, 4, 3, 2)                 \
+#define KESTRO_FIXED_STRUCTURES(X)                                                              \
+    X(2, 2)                                                                                     \
+    X(2, 1, 2)                                                                                  \
+    X(2, 2, 2) X(2, 3, 2) X(2, 4, 2) X(2, 5, 2) X(2, 6, 2) X(2, 7, 2) X(2, 8, 2) X(2, 9, 2)     \
+        X(2, 10, 2) X(2, 11, 2) X(2, 12, 2) X(2, 13, 2) X(2, 14, 2) X(2, 15, 2) X(2, 20, 2)     \
+            X(2, 25, 2) X(2, 50, 2) X(2, 100, 2) X(2, 2, 2, 2) X(2, 3, 3, 2) X(2, 4, 4, 2)      \
+                X(2, 5, 5, 2) X(2, 10, 10, 2) X(2, 3, 4, 2) X(2, 4, 3, 2) X(2, 3, 5, 2)         \
+                    X(2, 5, 3, 2) X(2, 4, 5, 2) X(2, 5, 4, 2) X(2, 3, 10, 2) X(2, 10, 3, 2)     \
+                        X(2, 4, 10, 2) X(2, 10, 4, 2) X(2, 5, 10, 2) X(2, 10, 5, 2)             \
+                            X(2, 2, 2, 2, 2) X(2, 3, 3, 3, 2) X(2, 3, 4, 3, 2) X(2, 4, 3, 4, 2) \
+                                X(2, 4, 4, 4, 2) X(2, 3, 4, 5, 2) X(2, 5, 4, 3, 2)              \
                                     X(2, 4, 5, 4, 2) X(2, 5, 4, 5, 2) X(2, 5, 5, 5, 2)
 
 struct FixedKernels {

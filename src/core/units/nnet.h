@@ -83,6 +83,14 @@ struct NetworkSnapshot {
 NetworkSnapshot SaveNetwork();
 void RestoreNetwork(const NetworkSnapshot& snapshot);
 
+// The trainable values (biases, previous biases, weights, previous weights) in the engine's own
+// layout, for keeping many networks of one structure and putting one back quickly: copies of
+// ParameterCount() floats that only this engine, with the same structure, reads back.
+int32_t ParameterCount();
+void CopyParameters(float* out);
+// Puts back values CopyParameters gave for the current structure; deltas and outputs stay.
+void SetParameters(const float* values);
+
 // --- Forward pass and backpropagation ---
 
 // The float nearest to 2 / (1 + e^-s) - 1 = tanh(s / 2) (correctly rounded).

@@ -55,6 +55,12 @@ void AppendHistory(ErrorHistory& h, float value) {
     h.count += 1;
 }
 
+void TruncateHistory(ErrorHistory& h, int64_t count) {
+    KESTRO_ASSERT(count >= 0);
+    if (count < h.count)
+        h.count = count;
+}
+
 int32_t UsedSlots(const ErrorHistory& h) {
     KESTRO_ASSERT(h.step >= 1);
     return static_cast<int32_t>((h.count + h.step - 1) / h.step);

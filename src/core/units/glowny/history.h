@@ -46,6 +46,10 @@ void ResetHistories(ErrorHistories& histories);
 // Adds one value, halving the series first when it is full.
 void AppendHistory(ErrorHistory& history, float value);
 
+// Forgets every value after the first count (a count beyond the series' own changes nothing).
+// The step stays, so a slot cut in two keeps the range of its dropped values too.
+void TruncateHistory(ErrorHistory& history, int64_t count);
+
 // The number of used slots: (count + step - 1) / step.
 int32_t UsedSlots(const ErrorHistory& history);
 

@@ -58,6 +58,11 @@ bool SamePoints(const KestroState& state, const PointsSnapshot& snapshot) {
 }
 
 void ChangeStructure(KestroState& state, int32_t index) {
+    // The kept networks and the Steps belong to the old structure.
+    state.timeline.shown = -1;
+    ClearTimeline(state.timeline);
+    state.stepping = {};
+    state.lastStep.reset();
     ComboStructureChange(index);
     state.structureIndex = index;
     state.restartNetwork = TakeNetworkValues();
@@ -101,6 +106,9 @@ FileResult OpenPointsFile(KestroState& state, TrainingHost& host,
     if (result.status != FileStatus::Done)
         return result;
     ResetHistories(state.histories);
+    // The timeline follows the histories: nothing is left on the graph to pick.
+    ReturnToNow(state);
+    ClearTimeline(state.timeline);
     // Recomputing the epoch down rate keeps the decay in step with the loaded point count.
     RefreshAfterPointsChange(state, host, true);
     return result;

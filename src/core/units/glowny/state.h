@@ -3,13 +3,16 @@
 #pragma once
 
 #include <cstdint>
+#include <optional>
 #include <vector>
 
 #include "core/units/glowny/generate.h"
 #include "core/units/glowny/history.h"
 #include "core/units/glowny/learnparams.h"
 #include "core/units/glowny/points.h"
+#include "core/units/glowny/presentation.h"
 #include "core/units/glowny/shapes.h"
+#include "core/units/glowny/timeline.h"
 #include "core/units/glowny/viewmode.h"
 
 namespace kestro {
@@ -38,6 +41,7 @@ struct KestroState {
     bool learning = false;          // a run is in progress
     bool stopRequested = false;     // the run in progress ends after its current epoch
     float classificationError = 0;  // fraction of points answered wrongly at the last checkpoint
+    ClassErrors classErrors;        // ... and the wrong answers per class
     // Counters since the last Reset. 64-bit: a long run passes 2^31 presentations in minutes.
     int64_t presentationCount = 0;
     int64_t lastStatusCount = 0;  // presentationCount at the last status update
@@ -77,11 +81,20 @@ struct KestroState {
     bool showWeightColors = false;
     bool showFirstLayerLines = false;
 
+    // --- timeline and Steps ---
+    Timeline timeline;
+    StepPosition stepping;
+    // The latest Step, shown until anything else changes the network.
+    std::optional<PresentationRecord> lastStep;
+    // Show only the points the shown network answers wrongly.
+    bool showWrongOnly = false;
+
     // --- restart ---
     // The network's values right after the latest Reset Network or structure choice: what
     // Restart puts back.
     NetworkValues restartNetwork;
-    // A Restart since the latest run: the next run starts without its Reset.
+    // A Restart or Continue From Here since the latest run: the next run starts without its
+    // Reset.
     bool restartPending = false;
 };
 

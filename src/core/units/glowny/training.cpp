@@ -1,7 +1,9 @@
 #include "core/units/glowny/training.h"
 
+#include <algorithm>
 #include <charconv>
 #include <cmath>
+#include <tuple>
 #include <utility>
 #include <vector>
 
@@ -18,10 +20,12 @@ namespace {
 // Time between status refreshes during a run.
 constexpr int64_t StatusPeriodMs = 500;
 
-// Buffers of the checkpoint's many-points evaluation, made once per run.
+// Buffers of the checkpoint's many-points evaluation and of the network it keeps, made once
+// per run.
 struct CheckpointScratch {
     std::vector<float> x, y, errors;
     std::vector<int32_t> classes, winners;
+    std::vector<float> parameters;
     CheckpointScratch()
         : x(MaxPoints), y(MaxPoints), errors(MaxPoints), classes(MaxPoints), winners(MaxPoints) {}
 
@@ -108,9 +112,42 @@ void UpdateSaturation(KestroState& state) {
                       WrongPointsSaturated(state.pointSet);
 }
 
+// The wrong answers per class by the points' correct flags.
+ClassErrors CountClassErrors(const PointSet& set) {
+    ClassErrors counts;
+    for (int32_t p = 0; p < set.count; ++p) {
+        const SamplePoint& point = set.points[p];
+        const auto c = static_cast<size_t>(point.classIndex != 0);
+        counts.total[c] += 1;
+        counts.wrong[c] += point.correct ? 0 : 1;
+    }
+    return counts;
+}
+
+// Keeps the checkpoint's network and values in the timeline.
+void KeepCheckpoint(KestroState& state, const CheckpointValues& values,
+                    CheckpointScratch& scratch) {
+    TimelineEntry entry;
+    entry.epoch = values.epoch;
+    if (entry.epoch % state.timeline.step != 0)
+        return;
+    entry.presentationCount = state.presentationCount;
+    entry.historyCount = state.histories.series[ErrorSeries].count;
+    entry.ni = values.ni;
+    entry.classificationError = values.classificationError;
+    entry.meanSquaredError = values.meanSquaredError;
+    entry.verifyError = values.verifyError;
+    entry.classErrors = state.classErrors;
+    entry.generator = RandomSeed();
+    const int32_t size = ParameterCount();
+    scratch.parameters.resize(static_cast<size_t>(size));
+    CopyParameters(scratch.parameters.data());
+    KeepInTimeline(state.timeline, entry, scratch.parameters.data(), size);
+}
+
 // Evaluates every point and (with Verify) every verify point at once, updates their correct
-// flags and appends the values step times to each history, in the order ni, error, mean squared
-// error, verify error.
+// flags, appends the values step times to each history, in the order ni, error, mean squared
+// error, verify error, and keeps the network in the timeline.
 CheckpointValues RunCheckpoint(KestroState& state, CheckpointScratch& scratch) {
     CheckpointValues values;
     values.epoch = state.epochCount;
@@ -126,11 +163,13 @@ CheckpointValues RunCheckpoint(KestroState& state, CheckpointScratch& scratch) {
                                         static_cast<double>(scratch.errors[p]));
         state.classificationError =
             static_cast<float>(static_cast<double>(wrong) / static_cast<double>(n));
+        state.classErrors = CountClassErrors(state.pointSet);
         values.meanSquaredError =
             static_cast<float>(static_cast<double>(mseSum) / static_cast<double>(n));
     } else {
         // An emptied set has no wrong point; the run ends after this epoch.
         state.classificationError = 0;
+        state.classErrors = {};
     }
     values.classificationError = state.classificationError;
 
@@ -151,6 +190,7 @@ CheckpointValues RunCheckpoint(KestroState& state, CheckpointScratch& scratch) {
         AppendHistory(series[MseSeries], values.meanSquaredError);
         AppendHistory(series[VerifySeries], values.verifyError);
     }
+    KeepCheckpoint(state, values, scratch);
     return values;
 }
 
@@ -201,7 +241,13 @@ void ResetCounters(KestroState& state) {
     state.lastStatusCount = 0;
     state.epochCount = 0;
     state.saturated = false;
+    state.classErrors = {};
     ResetHistories(state.histories);
+    // The network is replaced next: a shown entry's is not put back.
+    state.timeline.shown = -1;
+    ClearTimeline(state.timeline);
+    state.stepping = {};
+    state.lastStep.reset();
 }
 
 // What Reset Network and Restart share after the weights: views and status.
@@ -317,9 +363,14 @@ bool WrongPointsSaturated(const PointSet& set) {
 }
 
 float MeasureClassificationError(const KestroState& state) {
+    return MeasureClassErrors(state).first;
+}
+
+std::pair<float, ClassErrors> MeasureClassErrors(const KestroState& state) {
     const int32_t n = state.pointSet.count;
+    ClassErrors counts;
     if (n == 0)
-        return 0;
+        return {0.0f, counts};
     std::vector<float> x(static_cast<size_t>(n)), y(static_cast<size_t>(n));
     std::vector<int32_t> winners(static_cast<size_t>(n));
     for (int32_t p = 0; p < n; ++p) {
@@ -333,19 +384,39 @@ float MeasureClassificationError(const KestroState& state) {
     batch.winners = winners.data();
     EvaluateBatch(batch);
     int32_t wrong = 0;
-    for (int32_t p = 0; p < n; ++p)
-        if (winners[static_cast<size_t>(p)] != state.pointSet.points[p].classIndex)
+    for (int32_t p = 0; p < n; ++p) {
+        const int32_t classIndex = state.pointSet.points[p].classIndex;
+        const auto c = static_cast<size_t>(classIndex != 0);
+        counts.total[c] += 1;
+        if (winners[static_cast<size_t>(p)] != classIndex) {
             ++wrong;
-    return static_cast<float>(static_cast<double>(wrong) / static_cast<double>(n));
+            counts.wrong[c] += 1;
+        }
+    }
+    return {static_cast<float>(static_cast<double>(wrong) / static_cast<double>(n)), counts};
 }
 
 void RefreshAfterNetworkChange(KestroState& state, TrainingHost& host) {
-    state.classificationError = MeasureClassificationError(state);
+    std::tie(state.classificationError, state.classErrors) = MeasureClassErrors(state);
     host.RefreshStatus(0, 0);
     host.DrawSignalView(state.rasterMode, 1, state.showPoints);
 }
 
 namespace {
+
+// Saturation is judged from a run's (or a sequence of Steps') own start.
+void StartSaturationWatch(KestroState& state) {
+    state.bestError = 2;
+    state.bestErrorEpoch = state.epochCount;
+    state.saturated = false;
+}
+
+// The identity order a run starts with.
+void StartOrder(KestroState& state) {
+    for (int32_t i = 0; i < state.pointSet.count; ++i)
+        state.orderArray[i] = i;
+    state.orderCount = state.pointSet.count;
+}
 
 // What one run keeps from its start to its end.
 struct Run {
@@ -362,6 +433,10 @@ struct Run {
 
 // The start of a run: focus, the optional reset, the controls, the identity order.
 void StartRun(KestroState& state, TrainingHost& host, Run& run) {
+    // A run trains the current network; a sequence of Steps ends here.
+    ReturnToNow(state);
+    state.stepping = {};
+    state.lastStep.reset();
     host.RunStarting();
     state.learning = true;
     state.stopRequested = false;
@@ -375,26 +450,48 @@ void StartRun(KestroState& state, TrainingHost& host, Run& run) {
     state.restartPending = false;
     host.SetRunControls(true);
     host.ClearErrorGraph();
-    for (int32_t i = 0; i < state.pointSet.count; ++i)
-        state.orderArray[i] = i;
-    state.orderCount = state.pointSet.count;
+    StartOrder(state);
     run.startEpoch = state.epochCount;
     run.startCount = state.presentationCount;
-    state.bestError = 2;
-    state.bestErrorEpoch = state.epochCount;
-    state.saturated = false;
+    StartSaturationWatch(state);
     state.lastStatusCount = run.startCount;
+}
+
+// The first step of an epoch; returns the point count its passes use.
+int32_t BeginEpoch(KestroState& state) {
+    state.epochCount += 1;
+    // Edits between epochs may have changed the count; no index at or above it is presented.
+    const int32_t n = state.pointSet.count;
+    FitOrderArray(state, n);
+    return n;
+}
+
+// The last steps of an epoch of n points: the permutation's swap and the rate decay.
+void EndEpoch(KestroState& state, int32_t n) {
+    // One random transposition of the permutation per epoch (a and b may be equal).
+    if (state.controls.orderIndex == OrderSwappingPermutation && n > 0) {
+        const int32_t a = RandomInt(n);
+        const int32_t b = RandomInt(n);
+        std::swap(state.orderArray[a], state.orderArray[b]);
+    }
+
+    // Rate decay: ni = ni * epoch down rate, not below ni minimal (an ni that starts below it is
+    // raised to it).
+    LearnParameters& params = state.learnParameters;
+    if (state.controls.autoDecrease && params.ni != params.niMinimal) {
+        params.ni = static_cast<float>(static_cast<double>(params.ni) *
+                                       static_cast<double>(params.epochDownRate));
+        if (params.ni < params.niMinimal)
+            params.ni = params.niMinimal;
+    }
 }
 
 // The presentations of one epoch (premphase pass, main pass in the chosen order), then the
 // permutation's swap and the rate decay.
 void PresentEpoch(KestroState& state) {
-    state.epochCount += 1;
-    // Edits between epochs may have changed the count; no index at or above it is presented.
-    const int32_t n = state.pointSet.count;
-    FitOrderArray(state, n);
+    const int32_t n = BeginEpoch(state);
     SamplePoint* points = state.pointSet.points;
-    LearnParameters& params = state.learnParameters;
+    const LearnParameters& params = state.learnParameters;
 
     // Premphase pass: every point answered wrongly is presented once, in index order.
     if (state.controls.premphase) {
@@ -414,22 +511,7 @@ void PresentEpoch(KestroState& state) {
         SamplePoint& p = points[ChoosePoint(state, order, i, n)];
         p.correct = TrainSample(p.classIndex, p.x, p.y, params.ni, params.alpha);
     }
-
-    // One random transposition of the permutation per epoch (a and b may be equal).
-    if (state.controls.orderIndex == OrderSwappingPermutation && n > 0) {
-        const int32_t a = RandomInt(n);
-        const int32_t b = RandomInt(n);
-        std::swap(state.orderArray[a], state.orderArray[b]);
-    }
-
-    // Rate decay: ni = ni * epoch down rate, not below ni minimal (an ni that starts below it is
-    // raised to it).
-    if (state.controls.autoDecrease && params.ni != params.niMinimal) {
-        params.ni = static_cast<float>(static_cast<double>(params.ni) *
-                                       static_cast<double>(params.epochDownRate));
-        if (params.ni < params.niMinimal)
-            params.ni = params.niMinimal;
-    }
+    EndEpoch(state, n);
 }
 
 // A checkpoint when one is due, with a coarse frame and a status refresh when their periods
@@ -482,6 +564,117 @@ void Learn(KestroState& state, TrainingHost& host) {
             break;
     }
     EndRun(state, host, run);
+}
+
+namespace {
+
+// The next point of the Steps' epoch, or -1 when the epoch has none left; premphase tells
+// which pass it belongs to.
+int32_t NextStepPoint(KestroState& state, bool& premphase) {
+    StepPosition& s = state.stepping;
+    const SamplePoint* points = state.pointSet.points;
+    if (!s.mainPass) {
+        // Premphase pass: the next point answered wrongly, in index order.
+        while (s.index < s.passCount && points[s.index].correct)
+            ++s.index;
+        if (s.index < s.passCount) {
+            premphase = true;
+            return s.index++;
+        }
+        s.mainPass = true;
+        s.index = 0;
+        s.order = state.controls.orderIndex;
+    }
+    premphase = false;
+    if (s.index >= s.passCount)
+        return -1;
+    const int32_t d = ChoosePoint(state, s.order, s.index, s.passCount);
+    ++s.index;
+    return d;
+}
+
+// The output layer's outputs for a point, computed beside the engine.
+std::vector<float> OutputsFor(float x, float y) {
+    const NetworkCopy network = CopyNetwork();
+    std::vector<float> outputs(static_cast<size_t>(network.Total()));
+    ForwardCopy(network, x, y, network.layerCount - 1, outputs.data());
+    const LayerInfo& out = network.layers[network.layerCount - 1];
+    return {outputs.begin() + out.first, outputs.begin() + out.last + 1};
+}
+
+// after - before, element by element.
+std::vector<float> Change(const std::vector<float>& before, const std::vector<float>& after) {
+    std::vector<float> change(after.size());
+    for (size_t i = 0; i < after.size(); ++i)
+        change[i] = after[i] - before[i];
+    return change;
+}
+
+}  // namespace
+
+std::optional<PresentationRecord> Step(KestroState& state, TrainingHost& host) {
+    if (state.pointSet.count == 0 || state.learning)
+        return std::nullopt;
+    ReturnToNow(state);
+    StepPosition& s = state.stepping;
+    if (!s.active) {
+        s = {};
+        s.active = true;
+        s.startEpoch = state.epochCount;
+        StartOrder(state);
+        StartSaturationWatch(state);
+    }
+    if (!s.inEpoch) {
+        s.passCount = BeginEpoch(state);
+        s.inEpoch = true;
+        s.index = 0;
+        s.mainPass = !state.controls.premphase;
+        s.order = state.controls.orderIndex;
+    }
+    // Points deleted between Steps: no index at or above the count is presented.
+    FitOrderArray(state, state.pointSet.count);
+    s.passCount = std::min(s.passCount, state.pointSet.count);
+
+    PresentationRecord record;
+    const int32_t d = NextStepPoint(state, record.premphase);
+    KESTRO_ASSERT(d >= 0);  // the main pass has at least one point
+    SamplePoint& p = state.pointSet.points[d];
+    record.point = d;
+    record.classIndex = p.classIndex;
+    record.x = p.x;
+    record.y = p.y;
+    record.epoch = state.epochCount;
+    record.outputsBefore = OutputsFor(p.x, p.y);
+    const NetworkValues before = TakeNetworkValues();
+
+    // The presentation exactly as a run makes it.
+    state.presentationCount += 1;
+    p.correct =
+        TrainSample(p.classIndex, p.x, p.y, state.learnParameters.ni, state.learnParameters.alpha);
+
+    const NetworkValues after = TakeNetworkValues();
+    record.correct = p.correct;
+    record.presentation = state.presentationCount;
+    record.output = after.output;
+    record.delta = after.delta;
+    record.biasChange = Change(before.bias, after.bias);
+    record.weightChange = Change(before.weight, after.weight);
+    record.outputsAfter = OutputsFor(p.x, p.y);
+
+    if (s.mainPass && s.index >= s.passCount) {
+        EndEpoch(state, s.passCount);
+        s.inEpoch = false;
+        record.epochEnded = true;
+        if (CheckpointDue(state.epochCount, s.startEpoch,
+                          state.histories.series[ErrorSeries].step)) {
+            CheckpointScratch scratch;
+            host.CheckpointDone(RunCheckpoint(state, scratch));
+            record.checkpoint = true;
+        }
+    }
+    state.lastStep = record;
+    RefreshAfterNetworkChange(state, host);
+    return record;
 }
 
 namespace {

@@ -5,8 +5,10 @@
 #pragma once
 
 #include <cstdint>
+#include <optional>
 #include <string>
 #include <string_view>
+#include <utility>
 
 #include "core/units/glowny/state.h"
 
@@ -67,6 +69,15 @@ class TrainingHost {
 // Does nothing at all when the point set is empty.
 void Learn(KestroState& state, TrainingHost& host);
 
+// Step: one presentation, the point chosen by the current order exactly as a run chooses it and
+// trained by the same TrainSample; after the epoch's last point its end steps run (swap, decay,
+// checkpoint when due). Never resets: Steps from a state give, presentation for presentation,
+// the network a run from that state with "Reset at beginning" unchecked gives. The first Step
+// after anything else starts as a run starts (identity order, a checkpoint after its first
+// epoch). Then refreshes as after any change of the network. Nothing without points or during a
+// run.
+std::optional<PresentationRecord> Step(KestroState& state, TrainingHost& host);
+
 // actionStopExecute: the run in progress ends after its current epoch.
 void RequestStop(KestroState& state);
 
@@ -91,6 +102,9 @@ void PutNetworkValues(const NetworkValues& values);
 // The current network's classification error on the current points (0 without points): one
 // batch evaluation, which leaves the points' correct flags and the histories alone.
 float MeasureClassificationError(const KestroState& state);
+
+// The same measurement with the wrong answers per class.
+std::pair<float, ClassErrors> MeasureClassErrors(const KestroState& state);
 
 // The refresh after a change of the network or of the points while no run is going: the
 // classification error measured anew, the status, and the signal view in its mode at full

@@ -1,0 +1,176 @@
+#include "core/units/glowny/timeline.h"
+
+#include <algorithm>
+#include <cstring>
+
+#include "core/units/errors.h"
+#include "core/units/glowny/state.h"
+#include "core/units/nnet.h"
+#include "core/units/random.h"
+
+namespace kestro {
+
+void ClearTimeline(Timeline& timeline) {
+    KESTRO_ASSERT(timeline.shown < 0);
+    timeline.entries.clear();
+    timeline.values.clear();
+    timeline.entrySize = 0;
+    timeline.step = 1;
+    timeline.now.clear();
+}
+
+namespace {
+
+// Doubles the step and keeps the entries whose epochs are multiples of it, in place.
+void ThinTimeline(Timeline& timeline) {
+    timeline.step *= 2;
+    const auto size = static_cast<size_t>(timeline.entrySize);
+    size_t kept = 0;
+    for (size_t i = 0; i < timeline.entries.size(); ++i) {
+        if (timeline.entries[i].epoch % timeline.step != 0)
+            continue;
+        if (kept != i) {
+            timeline.entries[kept] = timeline.entries[i];
+            std::memcpy(timeline.values.data() + kept * size, timeline.values.data() + i * size,
+                        size * sizeof(float));
+        }
+        ++kept;
+    }
+    timeline.entries.resize(kept);
+    timeline.values.resize(kept * size);
+}
+
+}  // namespace
+
+void KeepInTimeline(Timeline& timeline, const TimelineEntry& entry, const float* network,
+                    int32_t entrySize) {
+    KESTRO_ASSERT(timeline.entries.empty() || timeline.entrySize == entrySize);
+    KESTRO_ASSERT(timeline.entries.empty() || timeline.entries.back().epoch < entry.epoch);
+    if (entry.epoch % timeline.step != 0)
+        return;
+    if (static_cast<int32_t>(timeline.entries.size()) >= TimelineCapacity) {
+        ThinTimeline(timeline);
+        if (entry.epoch % timeline.step != 0)
+            return;
+    }
+    if (timeline.entries.empty()) {
+        timeline.entrySize = entrySize;
+        // The whole store at once: no reallocation while a run fills it.
+        timeline.entries.reserve(static_cast<size_t>(TimelineCapacity));
+        timeline.values.reserve(static_cast<size_t>(TimelineCapacity) *
+                                static_cast<size_t>(entrySize));
+    }
+    timeline.entries.push_back(entry);
+    timeline.values.insert(timeline.values.end(), network, network + entrySize);
+}
+
+size_t TimelineBytes(const Timeline& timeline) {
+    return timeline.entries.capacity() * sizeof(TimelineEntry) +
+           (timeline.values.capacity() + timeline.now.capacity()) * sizeof(float);
+}
+
+int32_t FindTimelineEpoch(const Timeline& timeline, int64_t epoch) {
+    const auto& e = timeline.entries;
+    const auto it = std::lower_bound(
+        e.begin(), e.end(), epoch,
+        [](const TimelineEntry& entry, int64_t value) { return entry.epoch < value; });
+    if (it == e.end() || it->epoch != epoch)
+        return -1;
+    return static_cast<int32_t>(it - e.begin());
+}
+
+int32_t TimelineEntryAtCount(const Timeline& timeline, int64_t count) {
+    const auto& e = timeline.entries;
+    if (e.empty())
+        return -1;
+    const auto it = std::upper_bound(
+        e.begin(), e.end(), count,
+        [](int64_t value, const TimelineEntry& entry) { return value < entry.historyCount; });
+    return it == e.begin() ? 0 : static_cast<int32_t>(it - e.begin()) - 1;
+}
+
+void ShowTimelineEntry(KestroState& state, int32_t i) {
+    Timeline& timeline = state.timeline;
+    KESTRO_ASSERT(!state.learning);
+    KESTRO_ASSERT(i >= 0 && i < static_cast<int32_t>(timeline.entries.size()));
+    KESTRO_ASSERT(timeline.entrySize == ParameterCount());
+    if (timeline.shown < 0) {
+        timeline.now.resize(static_cast<size_t>(timeline.entrySize));
+        CopyParameters(timeline.now.data());
+    }
+    SetParameters(timeline.Values(i));
+    timeline.shown = i;
+    state.lastStep.reset();
+}
+
+void ReturnToNow(KestroState& state) {
+    Timeline& timeline = state.timeline;
+    if (timeline.shown < 0)
+        return;
+    SetParameters(timeline.now.data());
+    timeline.shown = -1;
+    timeline.now.clear();
+}
+
+std::vector<float> CurrentParameters(const KestroState& state) {
+    if (state.timeline.shown >= 0)
+        return state.timeline.now;
+    std::vector<float> values(static_cast<size_t>(ParameterCount()));
+    CopyParameters(values.data());
+    return values;
+}
+
+namespace {
+
+// Sets the correct flags of points 0 to count - 1 from the engine's network, as a checkpoint
+// does.
+void MarkCorrect(SamplePoint* points, int32_t count) {
+    std::vector<float> x(static_cast<size_t>(count)), y(static_cast<size_t>(count));
+    std::vector<int32_t> winners(static_cast<size_t>(count));
+    for (int32_t p = 0; p < count; ++p) {
+        x[static_cast<size_t>(p)] = points[p].x;
+        y[static_cast<size_t>(p)] = points[p].y;
+    }
+    PointBatch batch;
+    batch.x = x.data();
+    batch.y = y.data();
+    batch.count = count;
+    batch.winners = winners.data();
+    EvaluateBatch(batch);
+    for (int32_t p = 0; p < count; ++p)
+        points[p].correct = winners[static_cast<size_t>(p)] == points[p].classIndex;
+}
+
+}  // namespace
+
+void ContinueFromHere(KestroState& state) {
+    Timeline& timeline = state.timeline;
+    KESTRO_ASSERT(!state.learning && timeline.shown >= 0);
+    const int32_t i = timeline.shown;
+    const TimelineEntry entry = timeline.entries[static_cast<size_t>(i)];
+    // The engine already holds the entry's network; the current one is dropped.
+    timeline.shown = -1;
+    timeline.now.clear();
+    timeline.entries.resize(static_cast<size_t>(i) + 1);
+    timeline.values.resize(timeline.entries.size() * static_cast<size_t>(timeline.entrySize));
+
+    state.epochCount = entry.epoch;
+    state.presentationCount = entry.presentationCount;
+    state.lastStatusCount = entry.presentationCount;
+    state.learnParameters.ni = entry.ni;
+    state.classificationError = entry.classificationError;
+    state.classErrors = entry.classErrors;
+    SetRandomSeed(entry.generator);
+    for (ErrorHistory& series : state.histories.series)
+        TruncateHistory(series, entry.historyCount);
+    if (state.pointSet.count > 0)
+        MarkCorrect(state.pointSet.points, state.pointSet.count);
+    if (state.controls.verify)
+        MarkCorrect(state.verifySet.points, VerifySetSize);
+    state.saturated = false;
+    state.stepping = {};
+    state.lastStep.reset();
+    state.restartPending = true;
+}
+
+}  // namespace kestro

@@ -1,0 +1,249 @@
+#include <gtest/gtest.h>
+
+#include <cstring>
+#include <memory>
+#include <vector>
+
+#include "core/training_host.h"
+#include "core/units/glowny/timeline.h"
+#include "core/units/glowny/training.h"
+#include "core/units/nnet.h"
+#include "core/units/random.h"
+
+namespace kestro {
+namespace {
+
+using test::FakeHost;
+using test::MakeState;
+
+// 60 points of both classes at random places: many stay wrong for a while, so the premphase
+// pass and the error orders have work.
+std::unique_ptr<KestroState> MixedState(std::string_view structure) {
+    SetRandomSeed(777);
+    std::vector<SamplePoint> points;
+    for (int k = 0; k < 60; ++k) {
+        const float x = RandomUniform(-1, 1);
+        const float y = RandomUniform(-1, 1);
+        points.push_back({x, y, x * y > 0 ? 0 : 1, false});
+    }
+    auto state = MakeState(points, structure);
+    state->controls.resetAtBeginning = false;
+    state->controls.autoDecrease = true;
+    RandomizeWeights(0.1f, 0.5f);
+    return state;
+}
+
+std::vector<float> Parameters() {
+    std::vector<float> values(static_cast<size_t>(ParameterCount()));
+    CopyParameters(values.data());
+    return values;
+}
+
+// Bit-for-bit equality of two networks' parameters (NaN and -0 included) but for the input
+// neurons' biases, which hold the inputs of the latest evaluation, not trained values.
+testing::AssertionResult SameBits(const std::vector<float>& a, const float* b) {
+    const auto total = static_cast<size_t>(LayerSize(-1));
+    for (size_t i = 0; i < a.size(); ++i)
+        if (i != 0 && i != 1 && i != total && i != total + 1 &&
+            std::memcmp(&a[i], &b[i], sizeof(float)) != 0)
+            return testing::AssertionFailure()
+                   << "value " << i << " of " << a.size() << ": " << a[i] << " vs " << b[i];
+    return testing::AssertionSuccess();
+}
+
+// Everything a continued run depends on.
+void ExpectSameTraining(const KestroState& a, const std::vector<float>& networkA,
+                        uint32_t generatorA, const KestroState& b) {
+    EXPECT_TRUE(SameBits(networkA, Parameters().data()));
+    EXPECT_EQ(generatorA, RandomSeed());
+    EXPECT_EQ(a.epochCount, b.epochCount);
+    EXPECT_EQ(a.presentationCount, b.presentationCount);
+    EXPECT_EQ(a.learnParameters.ni, b.learnParameters.ni);
+    EXPECT_EQ(a.classificationError, b.classificationError);
+    ASSERT_EQ(a.pointSet.count, b.pointSet.count);
+    for (int32_t p = 0; p < a.pointSet.count; ++p)
+        EXPECT_EQ(a.pointSet.points[p].correct, b.pointSet.points[p].correct) << p;
+    for (int s = 0; s < HistorySeriesCount; ++s) {
+        const ErrorHistory& ha = a.histories.series[s];
+        const ErrorHistory& hb = b.histories.series[s];
+        ASSERT_EQ(ha.count, hb.count);
+        ASSERT_EQ(ha.step, hb.step);
+        for (int32_t k = 0; k < UsedSlots(ha); ++k) {
+            EXPECT_EQ(ha.slot[k].min, hb.slot[k].min);
+            EXPECT_EQ(ha.slot[k].max, hb.slot[k].max);
+        }
+    }
+}
+
+class Timelines : public testing::Test {
+  protected:
+    void SetUp() override { SetVectorPathsEnabled(true); }
+};
+
+// A sequence of Steps is the run, presentation for presentation: same network, counters,
+// generator, flags, histories and checkpoints, for every order, with and without premphase,
+// over epochs that swap, decay and checkpoint.
+TEST_F(Timelines, StepsGiveTheRunsNetworkBitForBit) {
+    for (int32_t order = 0; order <= 5; ++order) {
+        for (const bool premphase : {false, true}) {
+            SCOPED_TRACE(testing::Message() << "order " << order << " premphase " << premphase);
+            auto start = MixedState("2:5:2");
+            start->controls.orderIndex = order;
+            start->controls.premphase = premphase;
+            const NetworkValues network = TakeNetworkValues();
+            const uint32_t generator = RandomSeed();
+
+            KestroState& run = *start;
+            auto stepped = std::make_unique<KestroState>(run);
+            run.learnMode = -6;
+            FakeHost runHost(run);
+            Learn(run, runHost);
+            const std::vector<float> runNetwork = Parameters();
+            const uint32_t runGenerator = RandomSeed();
+
+            PutNetworkValues(network);
+            SetRandomSeed(generator);
+            FakeHost stepHost(*stepped);
+            int64_t steps = 0;
+            while (stepped->presentationCount < run.presentationCount && steps < 100000) {
+                ASSERT_TRUE(Step(*stepped, stepHost).has_value());
+                ++steps;
+            }
+            EXPECT_EQ(steps, run.presentationCount);
+            EXPECT_FALSE(stepped->stepping.inEpoch);  // the sixth epoch's end steps ran
+            EXPECT_EQ(stepHost.CheckpointEpochs(), runHost.CheckpointEpochs());
+            ExpectSameTraining(run, runNetwork, runGenerator, *stepped);
+            for (int32_t i = 0; i < run.pointSet.count; ++i)
+                EXPECT_EQ(run.orderArray[i], stepped->orderArray[i]);
+        }
+    }
+}
+
+// What a Step records: the point presented, its answer before the step, the network's
+// outputs before and after it and every change it made.
+TEST_F(Timelines, AStepRecordsItsPresentation) {
+    auto state = MixedState("2:5:5:5:2");
+    state->controls.orderIndex = OrderRandom;
+    FakeHost host(*state);
+    const NetworkValues before = TakeNetworkValues();
+    const uint32_t generator = RandomSeed();
+    const auto record = Step(*state, host);
+    ASSERT_TRUE(record.has_value());
+    // The order draws the point from the same generator.
+    SetRandomSeed(generator);
+    EXPECT_EQ(record->point, RandomInt(state->pointSet.count));
+    const SamplePoint& p = state->pointSet.points[record->point];
+    EXPECT_EQ(record->classIndex, p.classIndex);
+    EXPECT_EQ(record->correct, p.correct);
+    EXPECT_EQ(record->epoch, 1);
+    const NetworkValues after = TakeNetworkValues();
+    ASSERT_EQ(record->weightChange.size(), after.weight.size());
+    for (size_t w = 0; w < after.weight.size(); ++w)
+        EXPECT_EQ(record->weightChange[w], after.weight[w] - before.weight[w]);
+    // The outputs after the step are those of the changed network.
+    float maxOutput = 0;
+    const int32_t winner = Evaluate(p.x, p.y, maxOutput);
+    EXPECT_EQ(record->outputsAfter[static_cast<size_t>(winner)], maxOutput);
+    EXPECT_NE(record->outputsBefore, record->outputsAfter);
+    EXPECT_TRUE(state->lastStep.has_value());
+    // A Reset ends the sequence and forgets the record.
+    ResetNetwork(*state, host);
+    EXPECT_FALSE(state->lastStep.has_value());
+    EXPECT_FALSE(state->stepping.active);
+}
+
+// The thinning keeps exactly the epochs that are multiples of the smallest power of two that
+// leaves at most TimelineCapacity of them, each with its own network, within a fixed memory.
+TEST_F(Timelines, ThinningKeepsTheRightEpochsInBoundedMemory) {
+    constexpr int32_t size = 1008;  // 2:100:2 with its previous values
+    const size_t bound = static_cast<size_t>(TimelineCapacity) *
+                         (sizeof(TimelineEntry) + static_cast<size_t>(size) * sizeof(float));
+    Timeline timeline;
+    std::vector<float> network(size);
+    for (int64_t epoch = 1; epoch <= 70000; ++epoch) {
+        network.assign(size, static_cast<float>(epoch));
+        TimelineEntry entry;
+        entry.epoch = epoch;
+        KeepInTimeline(timeline, entry, network.data(), size);
+        ASSERT_LE(TimelineBytes(timeline), bound);
+        if (epoch != 1000 && epoch != 1001 && epoch != 2001 && epoch != 2002 && epoch != 70000)
+            continue;
+        int64_t step = 1;
+        while (epoch / step > TimelineCapacity)
+            step *= 2;
+        EXPECT_EQ(timeline.step, step) << epoch;
+        ASSERT_EQ(static_cast<int64_t>(timeline.entries.size()), epoch / step) << epoch;
+        for (size_t i = 0; i < timeline.entries.size(); ++i) {
+            const int64_t kept = static_cast<int64_t>(i + 1) * step;
+            ASSERT_EQ(timeline.entries[i].epoch, kept);
+            ASSERT_EQ(timeline.Values(static_cast<int32_t>(i))[size - 1], static_cast<float>(kept));
+        }
+    }
+    // At step 128: epoch 69632 = 544 x 128 is entry 543; an epoch between is not kept.
+    EXPECT_EQ(FindTimelineEpoch(timeline, 69632), 543);
+    EXPECT_EQ(FindTimelineEpoch(timeline, 69633), -1);
+}
+
+// The network kept for epoch E is the network of a run stopped after epoch E, and Continue
+// From Here makes that run's whole state current: training on from it gives what training on
+// from the stopped run gives.
+TEST_F(Timelines, ContinuingFromAKeptEpochIsTheRunStoppedThere) {
+    auto state = MixedState("2:10:2");
+    state->controls.orderIndex = OrderRandomErr10;  // the flags steer the order
+    state->controls.premphase = true;
+    const NetworkValues network = TakeNetworkValues();
+    const uint32_t generator = RandomSeed();
+    auto stopped = std::make_unique<KestroState>(*state);
+    stopped->learnMode = -17;
+    FakeHost stoppedHost(*stopped);
+    Learn(*stopped, stoppedHost);
+    const std::vector<float> stoppedNetwork = Parameters();
+    const uint32_t stoppedGenerator = RandomSeed();
+
+    PutNetworkValues(network);
+    SetRandomSeed(generator);
+    KestroState& longRun = *state;
+    longRun.learnMode = -40;
+    FakeHost longHost(longRun);
+    Learn(longRun, longHost);
+    ASSERT_EQ(longRun.timeline.entries.size(), 40u);
+    const std::vector<float> now = Parameters();
+
+    // Showing an entry and coming back leaves the current network as it was.
+    const int32_t e17 = FindTimelineEpoch(longRun.timeline, 17);
+    ASSERT_EQ(e17, 16);
+    ShowTimelineEntry(longRun, e17);
+    EXPECT_TRUE(SameBits(stoppedNetwork, Parameters().data()));
+    EXPECT_TRUE(SameBits(stoppedNetwork, longRun.timeline.Values(e17)));
+    EXPECT_EQ(longRun.timeline.entries[16].generator, stoppedGenerator);
+    ReturnToNow(longRun);
+    EXPECT_TRUE(SameBits(now, Parameters().data()));
+
+    ShowTimelineEntry(longRun, e17);
+    ContinueFromHere(longRun);
+    EXPECT_EQ(longRun.timeline.entries.size(), 17u);
+    EXPECT_EQ(longRun.timeline.shown, -1);
+    ExpectSameTraining(*stopped, stoppedNetwork, stoppedGenerator, longRun);
+
+    // Both train on: with its Reset at the start checked, the continued run still skips it once.
+    longRun.controls.resetAtBeginning = true;
+    longRun.learnMode = -9;
+    Learn(longRun, longHost);
+    const std::vector<float> continued = Parameters();
+    const uint32_t continuedGenerator = RandomSeed();
+    SetRandomSeed(stoppedGenerator);
+    SetParameters(stoppedNetwork.data());
+    stopped->learnMode = -9;
+    Learn(*stopped, stoppedHost);
+    ExpectSameTraining(*stopped, Parameters(), RandomSeed(), longRun);
+    EXPECT_TRUE(SameBits(continued, Parameters().data()));
+    EXPECT_EQ(continuedGenerator, RandomSeed());
+    EXPECT_EQ(longRun.timeline.entries.back().epoch, 26);
+
+    // A Reset and a structure choice empty the timeline.
+    ResetNetwork(longRun, longHost);
+    EXPECT_TRUE(longRun.timeline.entries.empty());
+}
+
+}  // namespace
+}  // namespace kestro
