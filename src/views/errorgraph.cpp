@@ -1,5 +1,6 @@
 #include "views/errorgraph.h"
 
+#include <algorithm>
 #include <cmath>
 #include <string>
 
@@ -82,6 +83,39 @@ void DrawHistorySeries(const ErrorHistory& history, uint32_t color, QImage& imag
     }
 }
 
+int64_t GraphCountAt(const ErrorHistory& history, int width, int x) {
+    const int64_t n = history.count, s = history.step;
+    if (n < 1 || width < 2 || x < 0)
+        return -1;
+    const int64_t last = (n - 1) / s;
+    if (n <= FixedAxisEpochs) {
+        // Slot i is drawn at (i s W) div 1000 for i < last: the slot of the column, as drawn.
+        // the largest i with (i s W) div 1000 <= x
+        const int64_t i = ((static_cast<int64_t>(x) + 1) * FixedAxisEpochs - 1) / (s * width);
+        if (i >= last)
+            return -1;
+        return std::min((i + 1) * s, n);
+    }
+    if (x >= width)
+        return -1;
+    const int64_t end = static_cast<int64_t>(x) * last / width;
+    return std::min((end + 1) * s, n);
+}
+
+int GraphColumnOf(const ErrorHistory& history, int width, int64_t count) {
+    const int64_t n = history.count, s = history.step;
+    if (n < 1 || width < 2 || count < 1)
+        return 0;
+    const int64_t slot = (std::min(count, n) - 1) / s;
+    if (n <= FixedAxisEpochs)
+        return static_cast<int>(slot * s * width / FixedAxisEpochs);
+    // The first column whose slots reach the slot.
+    const int64_t last = (n - 1) / s;
+    if (last == 0)
+        return 0;
+    return static_cast<int>(std::min<int64_t>((slot * width + last - 1) / last, width - 1));
+}
+
 void DrawErrorGraph(const ErrorGraphInput& input, QImage& image) {
     if (image.isNull())
         return;
@@ -93,6 +127,12 @@ void DrawErrorGraph(const ErrorGraphInput& input, QImage& image) {
             KESTRO_ASSERT(series->history != nullptr);
             DrawHistorySeries(*series->history, series->color, image);
         }
+    const GraphSeries& error = input.classificationError;
+    if (input.markerCount >= 1 && error.history != nullptr) {
+        const int x = GraphColumnOf(*error.history, canvas.Width(), input.markerCount);
+        for (int y = 0; y < canvas.Height(); y += 2)
+            canvas.FillRect(x, y, x + 1, y + 1, GraphMarkerColor);
+    }
 }
 
 }  // namespace kestro

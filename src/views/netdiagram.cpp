@@ -8,6 +8,7 @@
 
 #include "core/units/errors.h"
 #include "core/units/uu.h"
+#include "views/neuronview.h"
 #include "views/stipple.h"
 
 namespace kestro {
@@ -127,36 +128,65 @@ void FirstNeurons(const NetworkSummary& network, int32_t first[MaxLayers]) {
     }
 }
 
-// Connections in their weight's colour: the stronger the weight (relative to the largest of the
-// network), the wider and more opaque the line.
-void DrawWeightedConnections(const NetworkSummary& network, const NetworkCopy& copy,
-                             const int column[MaxLayers], QImage& image) {
+// Connections coloured by a value per weight (in the order of NetworkValues: neuron after
+// neuron, each incoming list in list order): by its sign, and the larger it is against the
+// largest, the wider and more opaque the line.
+void DrawValuedConnections(const NetworkSummary& network, const std::vector<float>& values,
+                           const int column[MaxLayers], QImage& image) {
     float largest = 0;
-    for (float w : copy.weight)
+    for (float w : values)
         largest = std::max(largest, std::fabs(w));
     if (largest <= 0)
         return;
-    int32_t first[MaxLayers] = {};
-    FirstNeurons(network, first);
     QPainter painter(&image);
     painter.setRenderHint(QPainter::Antialiasing);
-    for (int i = 1; i < network.layerCount && i < copy.layerCount; ++i)
+    size_t next = 0;
+    for (int i = 1; i < network.layerCount; ++i)
         for (int j = 0; j < network.layerSizes[i]; ++j) {
-            const int32_t neuron = first[i] + j;
-            const float* w = copy.Incoming(neuron);
             const int y = DiagramRow(j, network.layerSizes[i]);
             const int sources = network.layerSizes[i - 1];
-            for (int k = 0; k < sources; ++k) {
+            for (int k = 0; k < sources; ++k, ++next) {
+                if (next >= values.size())
+                    return;
+                const float w = values[next];
                 // entry k of the list comes from the previous layer's neuron sources - 1 - k
                 const int py = DiagramRow(sources - 1 - k, sources);
-                const double strength = std::fabs(w[k]) / largest;
-                QColor color =
-                    QColor::fromRgba(w[k] >= 0 ? PositiveWeightColor : NegativeWeightColor);
+                const double strength = std::fabs(w) / largest;
+                QColor color = QColor::fromRgba(w >= 0 ? PositiveWeightColor : NegativeWeightColor);
                 color.setAlphaF(0.25 + 0.75 * strength);
                 painter.setPen(QPen(color, 0.5 + 3.0 * strength));
                 painter.drawLine(QPointF(column[i - 1], py), QPointF(column[i], y));
             }
         }
+}
+
+// The discs of one presentation: filled with the colour of each neuron's output, ringed in the
+// colour of its delta's sign, the ring the wider the larger the delta against the largest.
+void DrawPresentationDiscs(const NetworkSummary& network, const PresentationRecord& step,
+                           const int column[MaxLayers], QImage& image) {
+    float largest = 0;
+    for (float d : step.delta)
+        largest = std::max(largest, std::fabs(d));
+    QPainter painter(&image);
+    painter.setRenderHint(QPainter::Antialiasing);
+    size_t neuron = 0;
+    for (int i = 0; i < network.layerCount; ++i) {
+        const int r = DiscRadius(network.layerSizes[i]);
+        for (int j = 0; j < network.layerSizes[i]; ++j, ++neuron) {
+            if (neuron >= step.output.size() || neuron >= step.delta.size())
+                return;
+            const QPointF centre(column[i], DiagramRow(j, network.layerSizes[i]));
+            painter.setPen(Qt::NoPen);
+            painter.setBrush(QColor::fromRgba(0xFF000000 | NeuronOutputColor(step.output[neuron])));
+            painter.drawEllipse(centre, r, r);
+            const float d = step.delta[neuron];
+            const double strength = largest > 0 ? std::fabs(d) / largest : 0;
+            painter.setBrush(Qt::NoBrush);
+            painter.setPen(QPen(QColor::fromRgba(d >= 0 ? PositiveDeltaColor : NegativeDeltaColor),
+                                1.0 + 3.0 * strength));
+            painter.drawEllipse(centre, r + 1.0, r + 1.0);
+        }
+    }
 }
 
 // Distance from (x, y) to the segment a-b.
@@ -229,6 +259,9 @@ void DrawNetworkDiagram(const NetworkSummary& network, const DiagramColors& colo
     for (const TextPlacement& text : NetworkDiagramTexts(network, width))
         canvas.TextOut(text, colors.windowText);
 
+    // Coloured connections take the place of the stippled ones.
+    const bool coloured =
+        options.step != nullptr || (options.weightColors && options.network != nullptr);
     const StipplePattern pattern = ConnectionPattern();
     // The input and output lines store the colour value 0 (black; its alpha plays no part on
     // the screen).
@@ -247,7 +280,7 @@ void DrawNetworkDiagram(const NetworkSummary& network, const DiagramColors& colo
                 position = 0;
                 StippledLine(image, width - 6, y + 5, width - 1, y, pattern, 0.2, position);
             }
-            if (i > 0 && !(options.weightColors && options.network != nullptr)) {
+            if (i > 0 && !coloured) {
                 // Connections from every neuron of the previous layer; the pattern runs from 0
                 // to 2 over the line: transparent at both neurons, opaque black in the middle.
                 const int px = column[i - 1];
@@ -272,9 +305,15 @@ void DrawNetworkDiagram(const NetworkSummary& network, const DiagramColors& colo
         }
     }
 
-    if (options.weightColors && options.network != nullptr)
-        DrawWeightedConnections(network, *options.network, column, image);
+    if (options.step != nullptr)
+        DrawValuedConnections(network, options.step->weightChange, column, image);
+    else if (options.weightColors && options.network != nullptr)
+        DrawValuedConnections(network, options.network->weight, column, image);
 
+    if (options.step != nullptr) {
+        DrawPresentationDiscs(network, *options.step, column, image);
+        return;
+    }
     for (int i = 0; i < layers; ++i) {
         const int r = DiscRadius(network.layerSizes[i]);
         for (int j = 0; j < network.layerSizes[i]; ++j) {

@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "core/units/glowny/netcopy.h"
+#include "core/units/glowny/presentation.h"
 #include "core/units/nnet.h"
 #include "views/canvas.h"
 
@@ -59,7 +60,15 @@ struct DiagramOptions {
     // (needs network).
     bool weightColors = false;
     const NetworkCopy* network = nullptr;
+    // One presentation (a Step): each neuron filled with the colour of its output and ringed by
+    // the sign and size of its delta, each connection coloured by the sign and size of its
+    // weight's change. Takes the place of the weight colours.
+    const PresentationRecord* step = nullptr;
 };
+
+// The colours of positive and negative deltas.
+constexpr uint32_t PositiveDeltaColor = 0xFFE00000;
+constexpr uint32_t NegativeDeltaColor = 0xFF0040E0;
 
 // The colours of positive and negative weights.
 constexpr uint32_t PositiveWeightColor = 0xFFD04010;

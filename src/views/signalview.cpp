@@ -1,6 +1,7 @@
 #include "views/signalview.h"
 
 #include <immintrin.h>
+#include <QPainter>
 #include <algorithm>
 #include <cmath>
 #include <condition_variable>
@@ -413,10 +414,14 @@ bool DrawSamplePoints(const SignalViewInput& input, bool cursorCheck, QImage& im
     constexpr uint32_t Black = 0x000000, White = 0xFFFFFF, Red = 0x0000FF;
     Canvas canvas(image);
     for (int i = 0; i < set.count; ++i) {
+        if (input.hidden != nullptr && input.hidden[i] != 0)
+            continue;
         const SamplePoint& p = set.points[i];
         KESTRO_ASSERT(p.classIndex >= 0 && p.classIndex < ViewColorCount);
         uint32_t fill = PointColors[p.classIndex];
-        uint32_t pen = input.presentationCount <= 0 || p.correct ? Black : White;
+        const bool wrong =
+            input.answeredWrong != nullptr ? input.answeredWrong[i] != 0 : !p.correct;
+        uint32_t pen = input.presentationCount <= 0 || !wrong ? Black : White;
         // The same distance test by which a click in delete mode removes a point.
         if (highlight && Distance(p.x, p.y, brush.x, brush.y) <= input.brushRadius) {
             fill = BlendColor(Red, fill, 0.4f);
@@ -474,6 +479,16 @@ bool DrawSignalView(const SignalViewInput& input, QImage& image) {
     if (input.showAxes)
         for (const TextPlacement& label : AxisLabelLayout(width, height))
             canvas.TextOut(label, LabelSilver);
+
+    if (input.points != nullptr && input.ringedPoint >= 0 &&
+        input.ringedPoint < input.points->count) {
+        const SamplePoint& p = input.points->points[input.ringedPoint];
+        const PlaneMapping plane{width, height};
+        QPainter painter(&image);
+        painter.setRenderHint(QPainter::Antialiasing);
+        painter.setPen(QPen(QColor::fromRgba(StepRingColor), 2.0));
+        painter.drawEllipse(QPointF(plane.PixelX(p.x) + 0.5, plane.PixelY(p.y) + 0.5), 7.0, 7.0);
+    }
     return highlight;
 }
 

@@ -121,7 +121,17 @@ struct SignalViewInput {
     int32_t neuron = -1;
     // The boundaries of the first hidden layer's neurons over the answer and areas rasters.
     bool firstLayerLines = false;
+    // Points left out: those i with hidden[i] != 0 (points.count entries); null shows all.
+    const uint8_t* hidden = nullptr;
+    // Whether each point is answered wrongly (points.count entries), for the rings of a network
+    // other than the one that set the points' correct flags; null uses the flags.
+    const uint8_t* answeredWrong = nullptr;
+    // The point of the latest Step, ringed over everything; -1 for none.
+    int32_t ringedPoint = -1;
 };
+
+// The colour of the ring around the latest Step's point.
+constexpr uint32_t StepRingColor = 0xFFFFE000;
 
 // The raster's cell in device pixels for a cell of cellSize logical pixels: a cell of 1 is one
 // device pixel (the finest raster the image holds), a larger one the same logical area,
@@ -129,14 +139,15 @@ struct SignalViewInput {
 int DeviceCellSize(int cellSize, double ratio);
 
 // Full redraw: black, the raster of cellSize x cellSize cells (one evaluation per cell at its
-// top-left pixel), the axes, the points (highlighted in delete mode) and the axis labels.
+// top-left pixel), the axes, the points (highlighted in delete mode), the axis labels and the
+// ring of the latest Step.
 // Returns whether points were drawn with the delete-brush highlight (the window then starts
 // its timer that removes the highlight once the cursor has left). The layout is in logical
 // pixels, the raster in cells of DeviceCellSize(cellSize, ratio) device pixels.
 bool DrawSignalView(const SignalViewInput& input, QImage& image);
 
-// Draws every point as a 5-pixel disc over the image; with cursorCheck and the cursor over the
-// plane, the points within the brush radius are reddened. Returns whether it highlighted.
+// Draws every point not hidden as a 5-pixel disc over the image; with cursorCheck and the cursor
+// over the plane, the points within the brush radius are reddened. Returns whether it highlighted.
 // Points and cursor are mapped with the logical size, as clicks are.
 bool DrawSamplePoints(const SignalViewInput& input, bool cursorCheck, QImage& image);
 

@@ -49,8 +49,12 @@ enum class ActionId {
     actionSaveSession,
     actionExportHistories,
     actionExportNetwork,
+    actionStep,
+    actionContinueHere,
+    actionBackToNow,
+    actionViewWrongOnly,
 };
 
-inline constexpr size_t ActionCount = static_cast<size_t>(ActionId::actionExportNetwork) + 1;
+inline constexpr size_t ActionCount = static_cast<size_t>(ActionId::actionViewWrongOnly) + 1;
 
 }  // namespace kestro

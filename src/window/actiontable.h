@@ -75,6 +75,10 @@ inline constexpr std::array<ActionSpec, ActionCount> ActionTable{{
     {ActionId::actionSaveSession, "actionSaveSession", "Points", "Save Session...", "The whole experiment to a session file", Qt::CTRL | Qt::SHIFT | Qt::Key_S, "", &TFormMain::actionSaveSessionExecute},
     {ActionId::actionExportHistories, "actionExportHistories", "Points", "Export Error History...", "The error graph's values as CSV", NoKey, "", &TFormMain::actionExportHistoriesExecute},
     {ActionId::actionExportNetwork, "actionExportNetwork", "Points", "Export Network...", "The structure, weights and biases as JSON", NoKey, "", &TFormMain::actionExportNetworkExecute},
+    {ActionId::actionStep, "actionStep", "Network", "Step", "One presentation: the point the order chooses next, trained as a run trains it", Qt::Key_F7, "", &TFormMain::actionStepExecute},
+    {ActionId::actionContinueHere, "actionContinueHere", "Network", "Continue From Here", "The epoch picked on the error graph becomes the current network", NoKey, "", &TFormMain::actionContinueHereExecute},
+    {ActionId::actionBackToNow, "actionBackToNow", "Network", "Back to Now\tEsc", "The current network again, after an epoch was picked on the error graph", NoKey, "", &TFormMain::actionBackToNowExecute},
+    {ActionId::actionViewWrongOnly, "actionViewWrongOnly", "View", "Wrong Points Only", "Only the points the network answers wrongly", NoKey, "", &TFormMain::actionViewWrongOnlyExecute},
 }};
 // clang-format on
 

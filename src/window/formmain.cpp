@@ -22,6 +22,7 @@
 #include <QScreen>
 #include <QScrollArea>
 #include <QScrollBar>
+#include <QShortcut>
 #include <QSplitter>
 #include <QTabBar>
 #include <QTabWidget>
@@ -231,6 +232,10 @@ void TFormMain::CreateActions() {
     Action(ActionId::actionViewCoordinates)->setCheckable(true);
     Action(ActionId::actionViewWeightColors)->setCheckable(true);
     Action(ActionId::actionViewFirstLayerLines)->setCheckable(true);
+    Action(ActionId::actionViewWrongOnly)->setCheckable(true);
+    shortcutBackToNow_ = new QShortcut(QKeySequence(Qt::Key_Escape), this);
+    shortcutBackToNow_->setEnabled(false);
+    connect(shortcutBackToNow_, &QShortcut::activated, this, &TFormMain::actionBackToNowExecute);
 
     // Undo and Redo of the point set: enabled while there is a step, named after it.
     undoStack_ = new QUndoStack(this);
@@ -305,6 +310,10 @@ void TFormMain::CreateMenus() {
                 {actionSeed},
                 Separator,
                 {actionNaucz},
+                {actionStep},
+                Separator,
+                {actionContinueHere},
+                {actionBackToNow},
                 Separator,
                 {actionExit}});
 
@@ -350,7 +359,8 @@ void TFormMain::CreateMenus() {
                 Separator,
                 {actionDrawNeuron},
                 {actionViewWeightColors},
-                {actionViewFirstLayerLines}});
+                {actionViewFirstLayerLines},
+                {actionViewWrongOnly}});
 
     AddEntries(AddMenu(bar, QStringLiteral("Help"), QStringLiteral("miHelp")), *this,
                {{actionHelpF1},
@@ -433,6 +443,11 @@ void TFormMain::CreateLayout() {
     setCentralWidget(central);
 
     connect(pbErr, &TPaintBox::resized, this, &TFormMain::DrawErrorGraph);
+    // Clicking or dragging on the graph picks a kept epoch.
+    pbErr->setToolTip(QStringLiteral("Click or drag to see the network of an earlier epoch"));
+    connect(pbErr, &TPaintBox::pressed, this, [this](QPoint p) { pbErrPick(p, false); });
+    connect(pbErr, &TPaintBox::dragged, this, [this](QPoint p) { pbErrPick(p, false); });
+    connect(pbErr, &TPaintBox::released, this, &TFormMain::pbErrReleased);
 
     timerDraw = new QTimer(this);
     timerDraw->setInterval(200);
@@ -474,8 +489,8 @@ QWidget* TFormMain::CreateTopPanel() {
     layout->addSpacing(8);
 
     layout->addLayout(CreateStatusLabels());
-    layout->addStretch(1);
-    layout->addLayout(CreateTimeAndHint());
+    // The right column takes the room left; its lines are right-aligned and elide.
+    layout->addLayout(CreateTimeAndHint(), 1);
     imageLogo = new QLabel(panelTop);
     imageLogo->setObjectName(QStringLiteral("imageLogo"));
     imageLogo->setFixedSize(49, 53);
@@ -507,13 +522,24 @@ QLayout* TFormMain::CreateStatusLabels() {
     return status;
 }
 
-// The run time and speed, with the hint of a saturated run below.
+// The run time and speed (or, outside a run, what a picked epoch or a Step shows), the wrong
+// answers per class, and the hint of a saturated run.
 QLayout* TFormMain::CreateTimeAndHint() {
     auto* right = new QVBoxLayout;
     right->setSpacing(0);
     labelTime = new TElidedLabel(panelTop);
     labelTime->setAlignment(Qt::AlignRight | Qt::AlignVCenter);
     right->addWidget(labelTime);
+    labelDetail = new TElidedLabel(panelTop);
+    labelDetail->setObjectName(QStringLiteral("labelDetail"));
+    labelDetail->setSizePolicy(QSizePolicy::Ignored, QSizePolicy::Preferred);
+    labelDetail->setAlignment(Qt::AlignRight | Qt::AlignVCenter);
+    right->addWidget(labelDetail);
+    labelClasses = new TElidedLabel(panelTop);
+    labelClasses->setObjectName(QStringLiteral("labelClasses"));
+    labelClasses->setSizePolicy(QSizePolicy::Ignored, QSizePolicy::Preferred);
+    labelClasses->setAlignment(Qt::AlignRight | Qt::AlignVCenter);
+    right->addWidget(labelClasses);
     // What to do about a run that cannot learn any more; shown only then.
     labelHint = new QLabel(panelTop);
     labelHint->setObjectName(QStringLiteral("labelHint"));

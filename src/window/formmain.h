@@ -28,6 +28,7 @@ class QLayout;
 class QMenu;
 class QPushButton;
 class QScrollBar;
+class QShortcut;
 class QSplitter;
 class QTabWidget;
 class QTimer;
@@ -112,6 +113,10 @@ class TFormMain : public QMainWindow {
     void actionSaveSessionExecute();
     void actionExportHistoriesExecute();
     void actionExportNetworkExecute();
+    void actionStepExecute();
+    void actionContinueHereExecute();
+    void actionBackToNowExecute();
+    void actionViewWrongOnlyExecute();
     // Opens and saves a session without the dialogs.
     void OpenSession(const QString& fileName);
     void SaveSession(const QString& fileName);
@@ -170,6 +175,12 @@ class TFormMain : public QMainWindow {
     void pbSignalMouseMove();
     void pbNetMouseMove(QPoint position);
     void pbNetClick(QPoint position);
+    // The error graph picks the kept network of the checkpoint under the cursor (final: the
+    // button is up, so the full picture is drawn at once).
+    void pbErrPick(QPoint position, bool final);
+    void pbErrReleased();
+    // Continue From Here, Back to Now and its key, by whether a picked epoch is shown.
+    void UpdateTimelineActions();
     // Shows or refreshes the picture of the neuron under the cursor over the diagram.
     void UpdateNeuronPopup();
     void timerDrawTimer();
@@ -205,6 +216,10 @@ class TFormMain : public QMainWindow {
     QActionGroup* learnModeGroup_ = nullptr;
     QActionGroup* shapeGroup_ = nullptr;
     bool shown_ = false;
+    // The picked epoch's picture is a coarse frame still to be drawn in full.
+    bool pickedCoarse_ = false;
+    // Esc outside a run: back to now (Stop holds Esc during a run).
+    QShortcut* shortcutBackToNow_ = nullptr;
     bool framePlaced_ = false;
     uint32_t seed_ = 0;
     TdlgAbout* aboutBox_ = nullptr;
@@ -261,6 +276,10 @@ class TFormMain : public QMainWindow {
     QTimer* timerDraw = nullptr;
     TGeneratePointsDlg* generateDialog = nullptr;
     QLabel* labelHint = nullptr;
+    // The wrong answers per class, and what is shown beside the current network (a picked
+    // epoch or the latest Step).
+    TElidedLabel* labelClasses = nullptr;
+    TElidedLabel* labelDetail = nullptr;
     // The picture and value of the neuron or connection under the cursor over the diagram.
     QLabel* neuronPopup = nullptr;
     int32_t hoverNeuron = -1;

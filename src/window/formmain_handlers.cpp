@@ -93,9 +93,10 @@ void FormTrainingHost::SetRunControls(bool running) {
     form_.comboStructure->setEnabled(!running);
     using enum ActionId;
     for (ActionId id : {actionReset, actionNaucz, actionGenerateNow, actionClearPoints,
-                        actionGenerate, actionRestart, actionOpenSession})
+                        actionGenerate, actionRestart, actionOpenSession, actionStep})
         form_.Action(id)->setEnabled(!running);
     form_.Action(actionStop)->setEnabled(running);
+    form_.UpdateTimelineActions();
     if (running)
         form_.btnStop->setFocus();
 }
@@ -233,6 +234,7 @@ void TFormMain::UpdateChoiceControls() {
     Action(ActionId::actionViewCoordinates)->setChecked(state.showAxes);
     Action(ActionId::actionViewWeightColors)->setChecked(state.showWeightColors);
     Action(ActionId::actionViewFirstLayerLines)->setChecked(state.showFirstLayerLines);
+    Action(ActionId::actionViewWrongOnly)->setChecked(state.showWrongOnly);
     for (QAction* item : shapeGroup_->actions())
         item->setChecked(item->data().toInt() == state.shapeState.shapeId);
     for (size_t i = 0; i < ClassActions.size(); ++i)
@@ -386,6 +388,12 @@ void TFormMain::UpdateStatus(int64_t totalMs, int64_t intervalMs) {
     panelColor2->setText(QString::number(texts.counts.class2));
     labelHint->setText(QText(texts.hint));
     labelHint->setVisible(!texts.hint.empty());
+    labelClasses->setText(QText(texts.classes));
+    labelDetail->setText(QText(texts.detail));
+    // Outside a run the time line is empty and a picked epoch or a Step takes its place.
+    labelTime->setVisible(!texts.time.empty() || texts.detail.empty());
+    labelDetail->setVisible(!texts.detail.empty());
+    UpdateTimelineActions();
     // Labels repaint now too, so that a run shows them while it keeps the event loop busy.
     for (QWidget* label : {static_cast<QWidget*>(labelTime), static_cast<QWidget*>(labelNi),
                            static_cast<QWidget*>(labelErr), static_cast<QWidget*>(labelAge)})
@@ -424,6 +432,19 @@ std::optional<QPoint> TFormMain::SignalCursor() const {
 
 namespace {
 
+// The latest Step when it is what the diagram shows, else null.
+const PresentationRecord* LastStepFor(const KestroState& state) {
+    return state.lastStep ? &*state.lastStep : nullptr;
+}
+
+// Where neuron i's incoming list starts among the weights listed neuron after neuron.
+size_t IncomingListStart(int32_t i) {
+    size_t start = 0;
+    for (int32_t j = 0; j < i; ++j)
+        start += static_cast<size_t>(IncomingCount(j));
+    return start;
+}
+
 SignalViewInput MakeSignalInput(const KestroState& state, std::optional<QPoint> cursor) {
     SignalViewInput input;
     input.points = &state.pointSet;
@@ -445,6 +466,22 @@ void TFormMain::DrawSignalView(RasterMode raster, int cellSize, bool showPoints)
     input.showPoints = showPoints;
     input.firstLayerLines = state_->showFirstLayerLines;
     input.neuron = state_->viewNeuron;
+    // A picked epoch's network rings the points it answers wrongly; only those are shown when
+    // the right ones are hidden.
+    std::vector<uint8_t> wrong, right;
+    if (state_->showWrongOnly || state_->timeline.shown >= 0) {
+        wrong = WrongPoints(state_->pointSet);
+        if (state_->timeline.shown >= 0)
+            input.answeredWrong = wrong.data();
+    }
+    if (state_->showWrongOnly) {
+        right.resize(wrong.size());
+        for (size_t i = 0; i < wrong.size(); ++i)
+            right[i] = wrong[i] == 0 ? 1 : 0;
+        input.hidden = right.data();
+    }
+    if (state_->lastStep)
+        input.ringedPoint = state_->lastStep->point;
     NetworkCopy network;
     if (raster == RasterMode::Neuron || input.firstLayerLines) {
         network = CopyNetwork();
@@ -507,6 +544,12 @@ void TFormMain::UpdateNeuronPopup() {
                    .arg(number)
                    .arg(layer)
                    .arg(static_cast<double>(IncomingWeight(neuron, hoverIncoming)), 0, 'f', 4);
+        if (const PresentationRecord* step = LastStepFor(*state_)) {
+            const size_t w = IncomingListStart(neuron) + static_cast<size_t>(hoverIncoming);
+            if (w < step->weightChange.size())
+                text += QStringLiteral(", changed by %1")
+                            .arg(static_cast<double>(step->weightChange[w]), 0, 'g', 4);
+        }
     } else if (layer == 0) {
         text = number == 1 ? QStringLiteral("Input x") : QStringLiteral("Input y");
     } else {
@@ -516,6 +559,16 @@ void TFormMain::UpdateNeuronPopup() {
                    .arg(number)
                    .arg(layer)
                    .arg(static_cast<double>(NeuronBias(neuron)), 0, 'f', 4);
+    }
+    if (const PresentationRecord* step = LastStepFor(*state_);
+        step != nullptr && hoverIncoming < 0 && static_cast<size_t>(neuron) < step->delta.size()) {
+        const auto i = static_cast<size_t>(neuron);
+        text += QStringLiteral("\nStep: output %1, delta %2")
+                    .arg(static_cast<double>(step->output[i]), 0, 'f', 4)
+                    .arg(static_cast<double>(step->delta[i]), 0, 'g', 4);
+        if (layer > 0)
+            text += QStringLiteral(", bias changed by %1")
+                        .arg(static_cast<double>(step->biasChange[i]), 0, 'g', 4);
     }
     if (layer > 0 && hoverIncoming < 0) {
         // The neuron's output over the plane (+1 in the class-1 colour, -1 in the class-2
@@ -562,6 +615,8 @@ void TFormMain::DrawNetworkDiagram() {
         options.weightColors = true;
         options.network = &network;
     }
+    if (state_->lastStep)
+        options.step = &*state_->lastStep;
     kestro::DrawNetworkDiagram(CurrentNetworkSummary(), SystemDiagramColors(), pbNet->Surface(),
                                options);
     pbNet->RepaintNow();
@@ -578,6 +633,9 @@ void TFormMain::DrawErrorGraph() {
     input.classificationError.visible = state_->showError;
     input.ni.history = &series[NiSeries];
     input.ni.visible = state_->showNi;
+    const Timeline& timeline = state_->timeline;
+    if (timeline.shown >= 0)
+        input.markerCount = timeline.entries[static_cast<size_t>(timeline.shown)].historyCount;
     kestro::DrawErrorGraph(input, pbErr->Surface());
     pbErr->RepaintNow();
 }

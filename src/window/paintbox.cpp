@@ -93,14 +93,17 @@ void TPaintBox::resizeEvent(QResizeEvent*) {
 
 void TPaintBox::mousePressEvent(QMouseEvent* event) {
     emit mouseDown(event->modifiers());
-    if (event->button() == Qt::LeftButton)
+    if (event->button() == Qt::LeftButton) {
         primaryDown_ = true;
+        emit pressed(event->position().toPoint());
+    }
 }
 
 void TPaintBox::mouseReleaseEvent(QMouseEvent* event) {
     if (event->button() != Qt::LeftButton || !primaryDown_)
         return;
     primaryDown_ = false;
+    emit released();
     if (rect().contains(event->position().toPoint()))
         emit clicked(event->position().toPoint());
 }
@@ -117,6 +120,8 @@ void TPaintBox::leaveEvent(QEvent* event) {
 
 void TPaintBox::mouseMoveEvent(QMouseEvent* event) {
     emit mouseMoved(event->position().toPoint());
+    if (primaryDown_)
+        emit dragged(event->position().toPoint());
 }
 
 }  // namespace kestro

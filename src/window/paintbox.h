@@ -32,6 +32,10 @@ class TPaintBox : public QWidget {
     // A primary-button click at this position.
     void clicked(QPoint position);
     void mouseMoved(QPoint position);
+    // The primary button went down here; the cursor moved here with it held; it went up.
+    void pressed(QPoint position);
+    void dragged(QPoint position);
+    void released();
     // The cursor has left the widget.
     void left();
 

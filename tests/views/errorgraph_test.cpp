@@ -182,5 +182,48 @@ TEST_F(ErrorGraphTest, SeriesAreDrawnInOrderAndClearedBoxesLeaveBlack) {
     EXPECT_EQ(CountColor(image, Black), 585 * 100);
 }
 
+// Picking on the graph and the marker agree with each other and with the drawing: a column
+// picks a count whose marker stands at or left of it, counts grow from left to right, the
+// marker of a picked count is picked back, and only the columns right of the newest drawn slot
+// pick nothing.
+TEST_F(ErrorGraphTest, PickedCountsAndMarkersMatchTheColumns) {
+    struct Case {
+        int64_t count, step;
+        int width;
+    };
+    for (const Case c : {Case{10, 1, 591}, Case{700, 1, 591}, Case{1000, 1, 1500},
+                         Case{1500, 1, 591}, Case{3999, 2, 800}, Case{70000, 64, 300}}) {
+        SCOPED_TRACE(testing::Message() << c.count << " at step " << c.step << " on " << c.width);
+        const ErrorHistory h = History(c.count, 0.5f, c.step);
+        QImage image = NewImage(c.width, 40);
+        DrawHistorySeries(h, 0x0000FF, image);
+        int64_t previous = 0;
+        int firstPastEnd = -1;
+        for (int x = 0; x < c.width; ++x) {
+            const int64_t picked = GraphCountAt(h, c.width, x);
+            if (picked < 0) {
+                if (firstPastEnd < 0)
+                    firstPastEnd = x;
+                continue;
+            }
+            ASSERT_LT(firstPastEnd, 0) << "a pick right of the end at " << x;
+            ASSERT_GE(picked, previous);
+            ASSERT_LE(picked, c.count);
+            previous = picked;
+            const int marker = GraphColumnOf(h, c.width, picked);
+            ASSERT_LE(marker, x);
+            ASSERT_EQ(GraphCountAt(h, c.width, marker), picked);
+        }
+        // Right of the end only while the fixed axis leaves room, and never over a drawn column.
+        if (c.count > 1000) {
+            EXPECT_EQ(firstPastEnd, -1);
+        } else {
+            ASSERT_GT(firstPastEnd, 0);
+            for (int x = firstPastEnd + 1; x < c.width; ++x)
+                ASSERT_EQ(Px(image, x, 20), Black) << x;
+        }
+    }
+}
+
 }  // namespace
 }  // namespace kestro

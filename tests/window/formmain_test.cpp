@@ -21,10 +21,13 @@
 #include <vector>
 
 #include "core/units/glowny/learnparams.h"
+#include "core/units/glowny/plane.h"
 #include "core/units/glowny/startup.h"
+#include "core/units/glowny/timeline.h"
 #include "core/units/glowny/training.h"
 #include "core/units/nnet.h"
 #include "core/units/random.h"
+#include "views/errorgraph.h"
 #include "views/netdiagram.h"
 #include "views/neuronview.h"
 #include "window/actiontable.h"
@@ -226,7 +229,7 @@ class FormMainTest : public QObject {
             QVERIFY2(spy.count() == 1, entry.name.data());
             ++checked;
         }
-        QCOMPARE(checked, 30);
+        QCOMPARE(checked, 31);
     }
 
     // The action list in its documented order with each shortcut as a stored key code: a virtual
@@ -580,6 +583,84 @@ class FormMainTest : public QObject {
         QVERIFY(SaveNetwork().weight != reset.weight);
         form.Action(ActionId::actionRestart)->trigger();
         QVERIFY(SaveNetwork().weight == reset.weight);
+    }
+
+    // The graph picks a kept epoch: the views and the status show it, Esc and a click right of
+    // the history come back, Continue From Here trains on from it; Steps ring their point and
+    // describe it; the wrong points can be shown alone.
+    void timelineAndSteps() {
+        TFormMain form(nullptr, 5u);
+        ShowAndActivate(form);
+        ModeItem(form, "N10Epochs1")->trigger();
+        form.actionNauczExecute();  // 10 epochs, each kept
+        const KestroState& state = form.State();
+        QCOMPARE(state.timeline.entries.size(), size_t{10});
+        const std::vector<float> now = CurrentParameters(state);
+        QVERIFY(!form.Action(ActionId::actionContinueHere)->isEnabled());
+
+        // The second column: the graph spans 1000 epochs, so a few epochs from the start.
+        const int x = 1;
+        const int64_t epoch =
+            GraphCountAt(state.histories.series[ErrorSeries], form.pbErr->width(), x);
+        QVERIFY(epoch >= 1 && epoch < 10);
+        QTest::mouseClick(form.pbErr, Qt::LeftButton, {}, QPoint(x, 10));
+        QCOMPARE(state.timeline.shown, epoch - 1);
+        QVERIFY(form.labelAge->text().endsWith(QStringLiteral("(%1 Epochs)").arg(epoch)));
+        QVERIFY(form.labelDetail->text().startsWith(QStringLiteral("Epoch %1 of 10").arg(epoch)));
+        QVERIFY(form.Action(ActionId::actionContinueHere)->isEnabled());
+        QTest::keyClick(form.pbSignal, Qt::Key_Escape);
+        QCOMPARE(state.timeline.shown, -1);
+        QVERIFY(CurrentParameters(state) == now);
+        QVERIFY(form.labelAge->text().endsWith(QStringLiteral("(10 Epochs)")));
+
+        QTest::mouseClick(form.pbErr, Qt::LeftButton, {}, QPoint(x, 10));
+        QTest::mouseClick(form.pbErr, Qt::LeftButton, {}, QPoint(form.pbErr->width() - 2, 10));
+        QCOMPARE(state.timeline.shown, -1);  // right of the history: now
+
+        QTest::mouseClick(form.pbErr, Qt::LeftButton, {}, QPoint(x, 10));
+        form.Action(ActionId::actionContinueHere)->trigger();
+        QCOMPARE(state.epochCount, epoch);
+        QCOMPARE(state.timeline.entries.size(), static_cast<size_t>(epoch));
+        QCOMPARE(state.histories.series[ErrorSeries].count, epoch);
+        form.actionNauczExecute();  // Reset at beginning is checked, yet the run continues
+        QCOMPARE(state.epochCount, epoch + 10);
+
+        // Only wrong points, on black without axes: a right point's centre stays black unless a
+        // drawn point lies within its 5-pixel disc.
+        form.Action(ActionId::actionDrawPoints)->trigger();
+        form.Action(ActionId::actionViewCoordinates)->trigger();
+        form.Action(ActionId::actionViewWrongOnly)->trigger();
+        QVERIFY(state.showWrongOnly);
+        const std::vector<uint8_t> wrong = WrongPoints(state.pointSet);
+        const QImage& image = form.pbSignal->Surface();
+        const PlaneMapping plane{form.pbSignal->width(), form.pbSignal->height()};
+        auto at = [&](int32_t i) {
+            return QPoint(plane.PixelX(state.pointSet.points[i].x),
+                          plane.PixelY(state.pointSet.points[i].y));
+        };
+        int rightPoints = 0;
+        for (int32_t i = 0; i < state.pointSet.count; ++i) {
+            const QPoint centre = at(i);
+            const bool black = image.pixel(centre * image.devicePixelRatio()) == 0xFF000000u;
+            if (wrong[static_cast<size_t>(i)] != 0) {
+                QVERIFY(!black);
+                continue;
+            }
+            ++rightPoints;
+            bool covered = false;
+            for (int32_t j = 0; j < state.pointSet.count; ++j)
+                covered = covered || (wrong[static_cast<size_t>(j)] != 0 &&
+                                      (at(j) - centre).manhattanLength() <= 4);
+            QVERIFY(black || covered);
+        }
+        QVERIFY(rightPoints > 0);
+
+        QTest::keyClick(form.pbSignal, Qt::Key_F7);
+        QVERIFY(state.lastStep.has_value());
+        QCOMPARE(state.presentationCount, state.lastStep->presentation);
+        QVERIFY(form.labelDetail->text().startsWith(
+            QStringLiteral("Point %1, Class ").arg(state.lastStep->point + 1)));
+        QVERIFY(form.labelClasses->text().startsWith(QStringLiteral("Class 1: ")));
     }
 
     void learnOnAnEmptySetDoesNothing() {

@@ -366,23 +366,35 @@ float MeasureClassificationError(const KestroState& state) {
     return MeasureClassErrors(state).first;
 }
 
+namespace {
+
+// The engine's answer (Evaluate's winner) for every point of the set, in one batch.
+std::vector<int32_t> Winners(const PointSet& set) {
+    const auto n = static_cast<size_t>(set.count);
+    std::vector<float> x(n), y(n);
+    std::vector<int32_t> winners(n);
+    for (size_t p = 0; p < n; ++p) {
+        x[p] = set.points[p].x;
+        y[p] = set.points[p].y;
+    }
+    PointBatch batch;
+    batch.x = x.data();
+    batch.y = y.data();
+    batch.count = set.count;
+    batch.winners = winners.data();
+    if (set.count > 0)
+        EvaluateBatch(batch);
+    return winners;
+}
+
+}  // namespace
+
 std::pair<float, ClassErrors> MeasureClassErrors(const KestroState& state) {
     const int32_t n = state.pointSet.count;
     ClassErrors counts;
     if (n == 0)
         return {0.0f, counts};
-    std::vector<float> x(static_cast<size_t>(n)), y(static_cast<size_t>(n));
-    std::vector<int32_t> winners(static_cast<size_t>(n));
-    for (int32_t p = 0; p < n; ++p) {
-        x[static_cast<size_t>(p)] = state.pointSet.points[p].x;
-        y[static_cast<size_t>(p)] = state.pointSet.points[p].y;
-    }
-    PointBatch batch;
-    batch.x = x.data();
-    batch.y = y.data();
-    batch.count = n;
-    batch.winners = winners.data();
-    EvaluateBatch(batch);
+    const std::vector<int32_t> winners = Winners(state.pointSet);
     int32_t wrong = 0;
     for (int32_t p = 0; p < n; ++p) {
         const int32_t classIndex = state.pointSet.points[p].classIndex;
@@ -394,6 +406,14 @@ std::pair<float, ClassErrors> MeasureClassErrors(const KestroState& state) {
         }
     }
     return {static_cast<float>(static_cast<double>(wrong) / static_cast<double>(n)), counts};
+}
+
+std::vector<uint8_t> WrongPoints(const PointSet& set) {
+    const std::vector<int32_t> winners = Winners(set);
+    std::vector<uint8_t> wrong(winners.size());
+    for (size_t p = 0; p < winners.size(); ++p)
+        wrong[p] = winners[p] != set.points[p].classIndex ? 1 : 0;
+    return wrong;
 }
 
 void RefreshAfterNetworkChange(KestroState& state, TrainingHost& host) {
@@ -694,6 +714,39 @@ std::string OneDecimal(double value, std::string_view decimalSeparator) {
 
 }  // namespace
 
+namespace {
+
+// "Class 1: 3 of 208 wrong, Class 2: 1 of 192", empty for no points.
+std::string ClassErrorsText(const ClassErrors& c) {
+    if (c.total[0] + c.total[1] == 0)
+        return {};
+    return "Class 1: " + std::to_string(c.wrong[0]) + " of " + std::to_string(c.total[0]) +
+           " wrong, Class 2: " + std::to_string(c.wrong[1]) + " of " + std::to_string(c.total[1]);
+}
+
+// The outputs of a layer with 3 decimals, separated by spaces.
+std::string OutputsText(const std::vector<float>& outputs) {
+    std::string text;
+    for (const float v : outputs)
+        text += (text.empty() ? "" : " ") + FormatFixed(3, 0, v);
+    return text;
+}
+
+// The status line of a Step: the point, its class, right or wrong, the outputs before and after.
+std::string StepText(const PresentationRecord& step) {
+    std::string text = "Point " + std::to_string(step.point + 1) + ", Class " +
+                       std::to_string(step.classIndex + 1) + ": " +
+                       (step.correct ? "right" : "wrong") + "; " + OutputsText(step.outputsBefore) +
+                       " \u2192 " + OutputsText(step.outputsAfter);
+    if (step.premphase)
+        text += " (premphase)";
+    if (step.epochEnded)
+        text += "; epoch " + std::to_string(step.epoch) + " done";
+    return text;
+}
+
+}  // namespace
+
 StatusTexts MakeStatusTexts(const KestroState& state, int64_t totalMs, int64_t intervalMs,
                             std::string_view decimalSeparator) {
     StatusTexts texts;
@@ -709,16 +762,34 @@ StatusTexts MakeStatusTexts(const KestroState& state, int64_t totalMs, int64_t i
         if (speed > 0)
             texts.time = std::to_string(speed) + " K/s, " + texts.time;
     }
-    texts.ni = FormatFixed(3, 0, state.learnParameters.ni);
+    // A kept epoch shows its own counters and errors.
+    const Timeline& timeline = state.timeline;
+    const TimelineEntry* shown =
+        timeline.shown >= 0 ? &timeline.entries[static_cast<size_t>(timeline.shown)] : nullptr;
+    const float ni = shown != nullptr ? shown->ni : state.learnParameters.ni;
+    const int64_t presentations =
+        shown != nullptr ? shown->presentationCount : state.presentationCount;
+    const int64_t epochs = shown != nullptr ? shown->epoch : state.epochCount;
+    const ClassErrors& classErrors = shown != nullptr ? shown->classErrors : state.classErrors;
+    const int32_t points =
+        shown != nullptr ? classErrors.total[0] + classErrors.total[1] : state.pointSet.count;
 
-    const double error = state.classificationError;
+    texts.ni = FormatFixed(3, 0, ni);
+    const double error = shown != nullptr ? shown->classificationError : state.classificationError;
     // round(n * error), to nearest with ties to even
-    const double wrong = std::nearbyint(static_cast<double>(state.pointSet.count) * error);
+    const double wrong = std::nearbyint(static_cast<double>(points) * error);
     texts.error = FormatFixed(2, 0, error * 100.0) + "% (" +
                   std::to_string(static_cast<int64_t>(wrong)) + ")";
-    texts.age = std::to_string(state.presentationCount / 1000) + " K (" +
-                std::to_string(state.epochCount) + " Epochs)";
+    texts.age = std::to_string(presentations / 1000) + " K (" + std::to_string(epochs) + " Epochs)";
     texts.counts = CountClasses(state.pointSet);
+    texts.classes = ClassErrorsText(classErrors);
+    if (shown != nullptr)
+        texts.detail = "Epoch " + std::to_string(shown->epoch) + " of " +
+                       std::to_string(state.epochCount) + ", MSE " +
+                       FormatFixed(4, 0, shown->meanSquaredError) + ", verify " +
+                       FormatFixed(2, 0, shown->verifyError * 100.0) + "% (Esc: now)";
+    else if (state.lastStep)
+        texts.detail = StepText(*state.lastStep);
     if (state.saturated)
         texts.hint = "Saturated: no further learning. Reset Network (F5) or lower ni.";
     return texts;

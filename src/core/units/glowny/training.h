@@ -9,6 +9,7 @@
 #include <string>
 #include <string_view>
 #include <utility>
+#include <vector>
 
 #include "core/units/glowny/state.h"
 
@@ -106,6 +107,10 @@ float MeasureClassificationError(const KestroState& state);
 // The same measurement with the wrong answers per class.
 std::pair<float, ClassErrors> MeasureClassErrors(const KestroState& state);
 
+// For every point of the set, 1 when the engine's network answers it wrongly, else 0; the
+// correct flags are left alone.
+std::vector<uint8_t> WrongPoints(const PointSet& set);
+
 // The refresh after a change of the network or of the points while no run is going: the
 // classification error measured anew, the status, and the signal view in its mode at full
 // resolution, so that both describe the current network on the current points.
@@ -128,6 +133,12 @@ struct StatusTexts {
     std::string age;     // labelAge: "45 K (300 Epochs)"
     ClassCounts counts;  // panelColorS, panelColor1, panelColor2
     std::string hint;    // what to do about a saturated run, or empty
+    // The wrong answers per class: "Class 1: 3 of 208 wrong, Class 2: 1 of 192"; empty without
+    // points.
+    std::string classes;
+    // What is shown beside the current network: a kept epoch (its counters and errors then fill
+    // ni, error and age) or the latest Step; empty otherwise.
+    std::string detail;
 };
 
 // UpdateStatus(totalMs, intervalMs) as texts. decimalSeparator is the user's locale's, used
