@@ -44,8 +44,11 @@ void TElidedLabel::paintEvent(QPaintEvent* event) {
     QPainter painter(this);
     const QRect area = contentsRect();
     painter.setPen(palette().color(foregroundRole()));
-    painter.drawText(area, static_cast<int>(alignment_),
-                     fontMetrics().elidedText(text_, Qt::ElideRight, area.width()));
+    // elidedText also cuts a text that fits exactly (its bearings count): the width that
+    // sizeHint asks for decides, as in Elided().
+    painter.drawText(
+        area, static_cast<int>(alignment_),
+        Elided() ? fontMetrics().elidedText(text_, Qt::ElideRight, area.width()) : text_);
 }
 
 void TElidedLabel::resizeEvent(QResizeEvent* event) {

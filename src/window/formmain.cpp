@@ -490,6 +490,7 @@ QWidget* TFormMain::CreateTopPanel() {
 
     layout->addLayout(CreateStatusLabels());
     // The right column takes the room left; its lines are right-aligned and elide.
+    layout->addSpacing(6);
     layout->addLayout(CreateTimeAndHint(), 1);
     imageLogo = new QLabel(panelTop);
     imageLogo->setObjectName(QStringLiteral("imageLogo"));

@@ -579,9 +579,14 @@ void TFormMain::UpdateNeuronPopup() {
         QImage picture = NeuronPicture(CopyNetwork(), neuron, size,
                                        std::max(1, static_cast<int>(2 * ratio + 0.5)));
         picture.setDevicePixelRatio(ratio);
+        // The text may hold a second line, the latest Step's values.
         const QFontMetrics metrics(font());
-        const int textHeight = metrics.height() + 2;
-        const int width = std::max(NeuronPictureSize, metrics.horizontalAdvance(text) + 4);
+        const QStringList lines = text.split(QLatin1Char('\n'));
+        int textWidth = 0;
+        for (const QString& line : lines)
+            textWidth = std::max(textWidth, metrics.horizontalAdvance(line));
+        const int textHeight = metrics.height() * static_cast<int>(lines.size()) + 2;
+        const int width = std::max(NeuronPictureSize, textWidth + 4);
         QPixmap shown(QSize(static_cast<int>(width * ratio + 0.5),
                             static_cast<int>((NeuronPictureSize + textHeight) * ratio + 0.5)));
         shown.setDevicePixelRatio(ratio);

@@ -663,6 +663,25 @@ class FormMainTest : public QObject {
         QVERIFY(form.labelClasses->text().startsWith(QStringLiteral("Class 1: ")));
     }
 
+    // A value label exactly as wide as its text shows the whole text, as a wider one does.
+    void elidedLabelShowsATextThatFitsExactly() {
+        for (const QString& text :
+             {QStringLiteral("0 K (1 Epochs)"), QStringLiteral("1.50% (3)")}) {
+            TElidedLabel label;
+            QFont font(QStringLiteral("Tahoma"));  // the window's font
+            font.setPixelSize(13);
+            label.setFont(font);
+            label.setAlignment(Qt::AlignLeft | Qt::AlignVCenter);
+            label.setText(text);
+            label.resize(label.sizeHint());
+            QVERIFY(!label.Elided());
+            const QImage exact = label.grab().toImage();
+            label.resize(label.sizeHint() + QSize(40, 0));
+            const QImage wide = label.grab().toImage().copy(QRect(QPoint(0, 0), exact.size()));
+            QCOMPARE(exact, wide);
+        }
+    }
+
     void learnOnAnEmptySetDoesNothing() {
         TFormMain form;
         ShowAndActivate(form);
