@@ -1,11 +1,16 @@
 // The views' frames against the engine's evaluation of the same points: a full-resolution
 // frame (step 1) and a live frame (step 4) of 800 x 600, in answer and areas mode, also at a
-// device pixel ratio of 2.
+// device pixel ratio of 2; and what picking a kept epoch costs.
 #include <benchmark/benchmark.h>
 
 #include <QGuiApplication>
+#include <memory>
 #include <vector>
 
+#include "nowindow.h"
+
+#include "core/units/glowny/timeline.h"
+#include "core/units/glowny/training.h"
 #include "core/units/nnet.h"
 #include "core/units/random.h"
 #include "views/errorgraph.h"
@@ -146,6 +151,48 @@ void ErrorGraph(benchmark::State& state) {
     }
 }
 
+// Picking a kept epoch on the error graph, as the window shows it: the kept network into the
+// engine, the diagram and the graph with its marker, then the 800 x 600 drawing area in cells
+// of 4 (while the mouse drags) or 1 (when the button goes up), on every raster thread.
+void PickEpoch(benchmark::State& state) {
+    Setup(static_cast<int>(state.range(0)));
+    auto kestro = std::make_unique<KestroState>();
+    kestro->pointSet = Points();
+    kestro->learnMode = -300;
+    kestro->controls.resetAtBeginning = false;
+    bench::NoWindow host;
+    Learn(*kestro, host);
+    const int threads = SetRasterThreads(0);
+    SignalViewInput input;
+    input.points = &kestro->pointSet;
+    input.raster = RasterMode::Answer;
+    input.cellSize = static_cast<int>(state.range(1));
+    input.presentationCount = 1;
+    ErrorGraphInput graph;
+    const ErrorHistory* series = kestro->histories.series;
+    graph.meanSquaredError.history = &series[MseSeries];
+    graph.verifyError.history = &series[VerifySeries];
+    graph.classificationError.history = &series[ErrorSeries];
+    graph.ni.history = &series[NiSeries];
+    QImage image(Width, Height, QImage::Format_ARGB32);
+    QImage graphImage(585, 100, QImage::Format_ARGB32);
+    QImage diagram(177, 330, QImage::Format_ARGB32);
+    const auto entries = static_cast<int32_t>(kestro->timeline.entries.size());
+    int32_t next = 0;
+    for (auto _ : state) {
+        ShowTimelineEntry(*kestro, next);
+        graph.markerCount = kestro->timeline.entries[static_cast<size_t>(next)].historyCount;
+        DrawNetworkDiagram(CurrentNetworkSummary(), DiagramColors{}, diagram);
+        DrawErrorGraph(graph, graphImage);
+        DrawSignalView(input, image);
+        benchmark::ClobberMemory();
+        next = (next + 37) % entries;
+    }
+    ReturnToNow(*kestro);
+    state.SetLabel(std::string(Structures[state.range(0)]) + " cells of " +
+                   std::to_string(input.cellSize) + ", " + std::to_string(threads) + " threads");
+}
+
 void NetworkDiagram(benchmark::State& state) {
     Setup(static_cast<int>(state.range(0)));
     QImage image(177, 330, QImage::Format_ARGB32);
@@ -166,6 +213,7 @@ BENCHMARK(SignalFrame)
     ->Unit(benchmark::kMillisecond);
 BENCHMARK(SignalFrameAtRatio2)->ArgsProduct({{0, 1}, {1, 4}})->Unit(benchmark::kMillisecond);
 BENCHMARK(ErrorGraph)->Unit(benchmark::kMillisecond);
+BENCHMARK(PickEpoch)->ArgsProduct({{0, 1}, {4, 1}})->UseRealTime()->Unit(benchmark::kMillisecond);
 BENCHMARK(NetworkDiagram)->DenseRange(0, 1)->Unit(benchmark::kMillisecond);
 
 int main(int argc, char** argv) {
