@@ -146,6 +146,19 @@ TEST_F(Timelines, AStepRecordsItsPresentation) {
     EXPECT_EQ(record->outputsAfter[static_cast<size_t>(winner)], maxOutput);
     EXPECT_NE(record->outputsBefore, record->outputsAfter);
     EXPECT_TRUE(state->lastStep.has_value());
+
+    // Points deleted between Steps, below the pass's position: the epoch ends and the next one
+    // presents only points that still exist.
+    for (int k = 0; k < 30; ++k)
+        Step(*state, host);
+    ASSERT_EQ(state->stepping.index, 31);
+    state->pointSet.count = 20;
+    const auto next = Step(*state, host);
+    ASSERT_TRUE(next.has_value());
+    EXPECT_LT(next->point, 20);
+    EXPECT_EQ(next->epoch, 2);
+    EXPECT_EQ(host.CheckpointEpochs(), (std::vector<int64_t>{1}));
+
     // A Reset ends the sequence and forgets the record.
     ResetNetwork(*state, host);
     EXPECT_FALSE(state->lastStep.has_value());

@@ -632,10 +632,25 @@ std::vector<float> Change(const std::vector<float>& before, const std::vector<fl
 
 }  // namespace
 
-std::optional<PresentationRecord> Step(KestroState& state, TrainingHost& host) {
-    if (state.pointSet.count == 0 || state.learning)
-        return std::nullopt;
-    ReturnToNow(state);
+namespace {
+
+// The end steps of the Steps' epoch: swap, decay and the checkpoint when due; returns whether it
+// checkpointed.
+bool EndStepEpoch(KestroState& state, TrainingHost& host) {
+    StepPosition& s = state.stepping;
+    EndEpoch(state, s.passCount);
+    s.inEpoch = false;
+    if (!CheckpointDue(state.epochCount, s.startEpoch, state.histories.series[ErrorSeries].step))
+        return false;
+    CheckpointScratch scratch;
+    host.CheckpointDone(RunCheckpoint(state, scratch));
+    return true;
+}
+
+// The point the next Step presents: the sequence and its epoch begun as a run begins them. An
+// epoch left without points (points deleted between Steps) ends first; a new epoch always has
+// one, since the set is not empty.
+int32_t NextStep(KestroState& state, TrainingHost& host, bool& premphase) {
     StepPosition& s = state.stepping;
     if (!s.active) {
         s = {};
@@ -644,22 +659,30 @@ std::optional<PresentationRecord> Step(KestroState& state, TrainingHost& host) {
         StartOrder(state);
         StartSaturationWatch(state);
     }
-    if (!s.inEpoch) {
-        s.passCount = BeginEpoch(state);
-        s.inEpoch = true;
-        s.index = 0;
-        s.mainPass = !state.controls.premphase;
-        s.order = state.controls.orderIndex;
+    for (;;) {
+        if (!s.inEpoch) {
+            s.passCount = BeginEpoch(state);
+            s.inEpoch = true;
+            s.index = 0;
+            s.mainPass = !state.controls.premphase;
+            s.order = state.controls.orderIndex;
+        }
+        // No index at or above the count is presented.
+        FitOrderArray(state, state.pointSet.count);
+        s.passCount = std::min(s.passCount, state.pointSet.count);
+        const int32_t d = NextStepPoint(state, premphase);
+        if (d >= 0)
+            return d;
+        EndStepEpoch(state, host);
     }
-    // Points deleted between Steps: no index at or above the count is presented.
-    FitOrderArray(state, state.pointSet.count);
-    s.passCount = std::min(s.passCount, state.pointSet.count);
+}
 
+// Presents point d through TrainSample, exactly as a run does, and records what it did.
+PresentationRecord PresentAndRecord(KestroState& state, int32_t d, bool premphase) {
     PresentationRecord record;
-    const int32_t d = NextStepPoint(state, record.premphase);
-    KESTRO_ASSERT(d >= 0);  // the main pass has at least one point
     SamplePoint& p = state.pointSet.points[d];
     record.point = d;
+    record.premphase = premphase;
     record.classIndex = p.classIndex;
     record.x = p.x;
     record.y = p.y;
@@ -667,7 +690,6 @@ std::optional<PresentationRecord> Step(KestroState& state, TrainingHost& host) {
     record.outputsBefore = OutputsFor(p.x, p.y);
     const NetworkValues before = TakeNetworkValues();
 
-    // The presentation exactly as a run makes it.
     state.presentationCount += 1;
     p.correct =
         TrainSample(p.classIndex, p.x, p.y, state.learnParameters.ni, state.learnParameters.alpha);
@@ -680,17 +702,22 @@ std::optional<PresentationRecord> Step(KestroState& state, TrainingHost& host) {
     record.biasChange = Change(before.bias, after.bias);
     record.weightChange = Change(before.weight, after.weight);
     record.outputsAfter = OutputsFor(p.x, p.y);
+    return record;
+}
 
+}  // namespace
+
+std::optional<PresentationRecord> Step(KestroState& state, TrainingHost& host) {
+    if (state.pointSet.count == 0 || state.learning)
+        return std::nullopt;
+    ReturnToNow(state);
+    bool premphase = false;
+    const int32_t d = NextStep(state, host, premphase);
+    PresentationRecord record = PresentAndRecord(state, d, premphase);
+    const StepPosition& s = state.stepping;
     if (s.mainPass && s.index >= s.passCount) {
-        EndEpoch(state, s.passCount);
-        s.inEpoch = false;
         record.epochEnded = true;
-        if (CheckpointDue(state.epochCount, s.startEpoch,
-                          state.histories.series[ErrorSeries].step)) {
-            CheckpointScratch scratch;
-            host.CheckpointDone(RunCheckpoint(state, scratch));
-            record.checkpoint = true;
-        }
+        record.checkpoint = EndStepEpoch(state, host);
     }
     state.lastStep = record;
     RefreshAfterNetworkChange(state, host);
