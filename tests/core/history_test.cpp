@@ -156,5 +156,26 @@ TEST_F(History, BrokenInvariantsAreAssertions) {
     EXPECT_THROW(AppendHistory(*h, 1), EAssertionFailed);
 }
 
+// Cut back and refined to a finer step, each slot holds the range of the coarse slot it came
+// from: with value k appended k-th, slot j at step 1 spans the step-4 slot around j.
+TEST_F(History, CutBackAndRefinedSlotsKeepTheirMergedRange) {
+    for (int k = 0; k < 5000; ++k)
+        AppendHistory(*h, static_cast<float>(k));
+    ASSERT_EQ(h->step, 4);
+    TruncateHistory(*h, 1500);
+    RefineHistory(*h, 1);
+    EXPECT_EQ(h->count, 1500);
+    EXPECT_EQ(h->step, 1);
+    ASSERT_EQ(UsedSlots(*h), 1500);
+    for (int j = 0; j < 1500; ++j) {
+        ASSERT_EQ(h->slot[j].min, static_cast<float>(j / 4 * 4)) << j;
+        ASSERT_EQ(h->slot[j].max, static_cast<float>(j / 4 * 4 + 3)) << j;
+    }
+    // Appending goes on at step 1 and halves again after 2000 values.
+    for (int k = 1500; k < 2001; ++k)
+        AppendHistory(*h, 0);
+    EXPECT_EQ(h->step, 2);
+}
+
 }  // namespace
 }  // namespace kestro

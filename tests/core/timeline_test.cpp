@@ -53,7 +53,7 @@ testing::AssertionResult SameBits(const std::vector<float>& a, const float* b) {
 
 // Everything a continued run depends on.
 void ExpectSameTraining(const KestroState& a, const std::vector<float>& networkA,
-                        uint32_t generatorA, const KestroState& b) {
+                        uint32_t generatorA, const KestroState& b, bool sameSlots = true) {
     EXPECT_TRUE(SameBits(networkA, Parameters().data()));
     EXPECT_EQ(generatorA, RandomSeed());
     EXPECT_EQ(a.epochCount, b.epochCount);
@@ -68,7 +68,7 @@ void ExpectSameTraining(const KestroState& a, const std::vector<float>& networkA
         const ErrorHistory& hb = b.histories.series[s];
         ASSERT_EQ(ha.count, hb.count);
         ASSERT_EQ(ha.step, hb.step);
-        for (int32_t k = 0; k < UsedSlots(ha); ++k) {
+        for (int32_t k = 0; sameSlots && k < UsedSlots(ha); ++k) {
             EXPECT_EQ(ha.slot[k].min, hb.slot[k].min);
             EXPECT_EQ(ha.slot[k].max, hb.slot[k].max);
         }
@@ -199,63 +199,71 @@ TEST_F(Timelines, ThinningKeepsTheRightEpochsInBoundedMemory) {
 
 // The network kept for epoch E is the network of a run stopped after epoch E, and Continue
 // From Here makes that run's whole state current: training on from it gives what training on
-// from the stopped run gives.
+// from the stopped run gives, also when the histories have halved since (the checkpoints then
+// come at the stopped run's cadence again).
 TEST_F(Timelines, ContinuingFromAKeptEpochIsTheRunStoppedThere) {
-    auto state = MixedState("2:10:2");
-    state->controls.orderIndex = OrderRandomErr10;  // the flags steer the order
-    state->controls.premphase = true;
-    const NetworkValues network = TakeNetworkValues();
-    const uint32_t generator = RandomSeed();
-    auto stopped = std::make_unique<KestroState>(*state);
-    stopped->learnMode = -17;
-    FakeHost stoppedHost(*stopped);
-    Learn(*stopped, stoppedHost);
-    const std::vector<float> stoppedNetwork = Parameters();
-    const uint32_t stoppedGenerator = RandomSeed();
+    struct Case {
+        int32_t epochs, kept, more;
+    };
+    for (const Case c : {Case{40, 17, 9}, Case{2300, 1500, 800}}) {
+        SCOPED_TRACE(testing::Message() << "epoch " << c.kept << " of " << c.epochs);
+        auto state = MixedState("2:10:2");
+        state->controls.orderIndex = OrderRandomErr10;  // the flags steer the order
+        state->controls.premphase = true;
+        const NetworkValues network = TakeNetworkValues();
+        const uint32_t generator = RandomSeed();
+        auto stopped = std::make_unique<KestroState>(*state);
+        stopped->learnMode = -c.kept;
+        FakeHost stoppedHost(*stopped);
+        Learn(*stopped, stoppedHost);
+        const std::vector<float> stoppedNetwork = Parameters();
+        const uint32_t stoppedGenerator = RandomSeed();
 
-    PutNetworkValues(network);
-    SetRandomSeed(generator);
-    KestroState& longRun = *state;
-    longRun.learnMode = -40;
-    FakeHost longHost(longRun);
-    Learn(longRun, longHost);
-    ASSERT_EQ(longRun.timeline.entries.size(), 40u);
-    const std::vector<float> now = Parameters();
+        PutNetworkValues(network);
+        SetRandomSeed(generator);
+        KestroState& longRun = *state;
+        longRun.learnMode = -c.epochs;
+        FakeHost longHost(longRun);
+        Learn(longRun, longHost);
+        const std::vector<float> now = Parameters();
 
-    // Showing an entry and coming back leaves the current network as it was.
-    const int32_t e17 = FindTimelineEpoch(longRun.timeline, 17);
-    ASSERT_EQ(e17, 16);
-    ShowTimelineEntry(longRun, e17);
-    EXPECT_TRUE(SameBits(stoppedNetwork, Parameters().data()));
-    EXPECT_TRUE(SameBits(stoppedNetwork, longRun.timeline.Values(e17)));
-    EXPECT_EQ(longRun.timeline.entries[16].generator, stoppedGenerator);
-    ReturnToNow(longRun);
-    EXPECT_TRUE(SameBits(now, Parameters().data()));
+        // Showing an entry and coming back leaves the current network as it was.
+        const int32_t kept = FindTimelineEpoch(longRun.timeline, c.kept);
+        ASSERT_GE(kept, 0);
+        ShowTimelineEntry(longRun, kept);
+        EXPECT_TRUE(SameBits(stoppedNetwork, Parameters().data()));
+        EXPECT_TRUE(SameBits(stoppedNetwork, longRun.timeline.Values(kept)));
+        EXPECT_EQ(longRun.timeline.entries[static_cast<size_t>(kept)].generator, stoppedGenerator);
+        ReturnToNow(longRun);
+        EXPECT_TRUE(SameBits(now, Parameters().data()));
 
-    ShowTimelineEntry(longRun, e17);
-    ContinueFromHere(longRun);
-    EXPECT_EQ(longRun.timeline.entries.size(), 17u);
-    EXPECT_EQ(longRun.timeline.shown, -1);
-    ExpectSameTraining(*stopped, stoppedNetwork, stoppedGenerator, longRun);
+        ShowTimelineEntry(longRun, kept);
+        ContinueFromHere(longRun);
+        EXPECT_EQ(longRun.timeline.entries.size(), static_cast<size_t>(kept) + 1);
+        EXPECT_EQ(longRun.timeline.shown, -1);
+        // Slots merged by a later halving stay merged; their count and step are the stopped
+        // run's.
+        const bool sameSlots = c.epochs <= HistorySlots;
+        ExpectSameTraining(*stopped, stoppedNetwork, stoppedGenerator, longRun, sameSlots);
 
-    // Both train on: with its Reset at the start checked, the continued run still skips it once.
-    longRun.controls.resetAtBeginning = true;
-    longRun.learnMode = -9;
-    Learn(longRun, longHost);
-    const std::vector<float> continued = Parameters();
-    const uint32_t continuedGenerator = RandomSeed();
-    SetRandomSeed(stoppedGenerator);
-    SetParameters(stoppedNetwork.data());
-    stopped->learnMode = -9;
-    Learn(*stopped, stoppedHost);
-    ExpectSameTraining(*stopped, Parameters(), RandomSeed(), longRun);
-    EXPECT_TRUE(SameBits(continued, Parameters().data()));
-    EXPECT_EQ(continuedGenerator, RandomSeed());
-    EXPECT_EQ(longRun.timeline.entries.back().epoch, 26);
+        // Both train on: with its Reset at the start checked, the continued run still skips it.
+        longRun.controls.resetAtBeginning = true;
+        longRun.learnMode = -c.more;
+        Learn(longRun, longHost);
+        const std::vector<float> continued = Parameters();
+        const uint32_t continuedGenerator = RandomSeed();
+        SetRandomSeed(stoppedGenerator);
+        SetParameters(stoppedNetwork.data());
+        stopped->learnMode = -c.more;
+        Learn(*stopped, stoppedHost);
+        ExpectSameTraining(*stopped, Parameters(), RandomSeed(), longRun, sameSlots);
+        EXPECT_TRUE(SameBits(continued, Parameters().data()));
+        EXPECT_EQ(continuedGenerator, RandomSeed());
 
-    // A Reset and a structure choice empty the timeline.
-    ResetNetwork(longRun, longHost);
-    EXPECT_TRUE(longRun.timeline.entries.empty());
+        // A Reset empties the timeline.
+        ResetNetwork(longRun, longHost);
+        EXPECT_TRUE(longRun.timeline.entries.empty());
+    }
 }
 
 }  // namespace

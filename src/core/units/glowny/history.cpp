@@ -61,6 +61,17 @@ void TruncateHistory(ErrorHistory& h, int64_t count) {
         h.count = count;
 }
 
+void RefineHistory(ErrorHistory& h, int64_t step) {
+    KESTRO_ASSERT(step >= 1 && step <= h.step && (step & (step - 1)) == 0);
+    const int64_t ratio = h.step / step;
+    const int64_t used = (h.count + step - 1) / step;
+    KESTRO_ASSERT(used <= HistorySlots);
+    // Downward, so that every source slot (j / ratio <= j) is read before it is overwritten.
+    for (int64_t j = used - 1; j >= 0; --j)
+        h.slot[j] = h.slot[j / ratio];
+    h.step = step;
+}
+
 int32_t UsedSlots(const ErrorHistory& h) {
     KESTRO_ASSERT(h.step >= 1);
     return static_cast<int32_t>((h.count + h.step - 1) / h.step);

@@ -50,6 +50,11 @@ void AppendHistory(ErrorHistory& history, float value);
 // The step stays, so a slot cut in two keeps the range of its dropped values too.
 void TruncateHistory(ErrorHistory& history, int64_t count);
 
+// Gives a series the smaller step it had before later halvings: each slot is split into the
+// slots it had merged, each holding the merged range. Requires a power of two from 1 to the
+// series' step, with at most HistorySlots slots at it (assertions).
+void RefineHistory(ErrorHistory& history, int64_t step);
+
 // The number of used slots: (count + step - 1) / step.
 int32_t UsedSlots(const ErrorHistory& history);
 

@@ -161,8 +161,12 @@ void ContinueFromHere(KestroState& state) {
     state.classificationError = entry.classificationError;
     state.classErrors = entry.classErrors;
     SetRandomSeed(entry.generator);
-    for (ErrorHistory& series : state.histories.series)
+    // The histories as the checkpoint left them, but for slots merged since: their step sets
+    // when the next checkpoints come.
+    for (ErrorHistory& series : state.histories.series) {
         TruncateHistory(series, entry.historyCount);
+        RefineHistory(series, std::min(entry.historyStep, series.step));
+    }
     if (state.pointSet.count > 0)
         MarkCorrect(state.pointSet.points, state.pointSet.count);
     if (state.controls.verify)

@@ -25,6 +25,7 @@ struct TimelineEntry {
     int64_t epoch = 0;              // epochCount at the checkpoint
     int64_t presentationCount = 0;  // presentations since the last reset
     int64_t historyCount = 0;       // values in each error history after the checkpoint
+    int64_t historyStep = 1;        // ... and their step
     float ni = 0;
     float classificationError = 0;
     float meanSquaredError = 0;

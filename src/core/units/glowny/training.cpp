@@ -133,6 +133,7 @@ void KeepCheckpoint(KestroState& state, const CheckpointValues& values,
         return;
     entry.presentationCount = state.presentationCount;
     entry.historyCount = state.histories.series[ErrorSeries].count;
+    entry.historyStep = state.histories.series[ErrorSeries].step;
     entry.ni = values.ni;
     entry.classificationError = values.classificationError;
     entry.meanSquaredError = values.meanSquaredError;
