@@ -78,7 +78,6 @@ void TFormMain::UpdateTimelineActions() {
     Action(ActionId::actionBackToNow)->setEnabled(past);
     if (shortcutBackToNow_ != nullptr)
         shortcutBackToNow_->setEnabled(past);
-    Action(ActionId::actionViewWrongOnly)->setChecked(state_->showWrongOnly);
 }
 
 }  // namespace kestro
