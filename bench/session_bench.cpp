@@ -57,6 +57,9 @@ std::unique_ptr<kestro::KestroState> LargestSessionWithTimeline() {
         kestro::KeepInTimeline(state->timeline, entry, network.data(),
                                static_cast<int32_t>(network.size()));
     }
+    // The counters of the run that kept them.
+    state->epochCount = state->timeline.entries.back().epoch;
+    state->presentationCount = state->timeline.entries.back().presentationCount;
     return state;
 }
 
