@@ -1,7 +1,7 @@
 // kestro-train: the headless trainer. Sets up the state as the main window's start-up does, then
-// runs Learn runs through the same training code, and prints JSON Lines on stdout. The options
-// are one table, which also gives the --help text. A bad option or value gives one line on stderr
-// and exit status 2, with nothing on stdout.
+// runs Learn runs (or single Steps) through the same training code, and prints JSON Lines on
+// stdout. The options are one table, which also gives the --help text. A bad option or value
+// gives one line on stderr and exit status 2, with nothing on stdout.
 #include <fcntl.h>
 #include <poll.h>
 #include <spawn.h>
@@ -33,6 +33,7 @@
 #include "core/units/glowny/shapes.h"
 #include "core/units/glowny/startup.h"
 #include "core/units/glowny/state.h"
+#include "core/units/glowny/timeline.h"
 #include "core/units/glowny/training.h"
 #include "core/units/nnet.h"
 #include "core/units/random.h"
@@ -62,9 +63,11 @@ struct TrainOptions {
     bool restartBetweenRuns = false;
     int64_t runs = 1;
     std::optional<int64_t> maxEpochs;
+    std::optional<int64_t> steps;  // Steps in place of the runs
     bool trace = false;
     bool dumpPoints = false;
     bool dumpNetwork = false;
+    std::optional<int64_t> timelineEpoch;  // --dump-network prints the network kept at this epoch
     std::optional<std::string> saveSession;
     std::optional<std::string> historyCsv;
     std::optional<std::pair<uint32_t, uint32_t>> seeds;  // first and last seed
@@ -201,6 +204,8 @@ struct OptionEntry {
     bool listed = true;
     // Passed on to the runs of --seeds (the options of --seeds itself are not).
     bool forwarded = true;
+    // A line of its own in the usage, for an option whose use is not plain from its name.
+    std::string_view note = {};
 };
 
 using Arg = OptionArgument&;
@@ -273,9 +278,17 @@ constexpr OptionEntry Options[] = {
     {"--runs", "K", [](TrainOptions& o, Arg a) { a.StoreInteger(o.runs, 1, INT32_MAX); }},
     {"--max-epochs", "E",
      [](TrainOptions& o, Arg a) { a.StoreInteger(o.maxEpochs, 1, INT64_MAX); }},
+    {"--steps", "K", [](TrainOptions& o, Arg a) { a.StoreInteger(o.steps, 1, INT64_MAX); }, true,
+     true,
+     "K Steps (single presentations, never a Reset) in place of the runs; not with --runs, "
+     "--max-epochs, --restart-between-runs or --seeds"},
     {"--trace", "", [](TrainOptions& o, Arg) { o.trace = true; }},
     {"--dump-points", "", [](TrainOptions& o, Arg) { o.dumpPoints = true; }},
     {"--dump-network", "", [](TrainOptions& o, Arg) { o.dumpNetwork = true; }},
+    {"--timeline-epoch", "E",
+     [](TrainOptions& o, Arg a) { a.StoreInteger(o.timelineEpoch, 1, INT64_MAX); }, true, true,
+     "with --dump-network: the network kept at the checkpoint of epoch E instead of the last "
+     "one; not with --seeds"},
     {"--save-session", "FILE", [](TrainOptions& o, Arg a) { ReadOutputFile(o.saveSession, a); }},
     {"--history-csv", "FILE", [](TrainOptions& o, Arg a) { ReadOutputFile(o.historyCsv, a); }},
     {"--seeds", "A-B", &ReadSeeds, true, false},
@@ -285,7 +298,7 @@ constexpr OptionEntry Options[] = {
     // Prints the usage text, which lists the options that shape the run.
     {"--help", "", [](TrainOptions& o, Arg) { o.help = true; }, false},
 };
-static_assert(std::size(Options) == 33);
+static_assert(std::size(Options) == 35);
 
 // The usage text: the listed options, with their values, wrapped at UsageWidth columns.
 std::string UsageText() {
@@ -304,7 +317,26 @@ std::string UsageText() {
         }
         line += "  " + item;
     }
-    return text + line + "\nPrints JSON Lines on stdout; see the README.\n";
+    text += line + "\n";
+    // The notes, wrapped with a hanging indent.
+    for (const OptionEntry& entry : Options) {
+        if (!entry.listed || entry.note.empty())
+            continue;
+        line = std::string(entry.name) + " " + std::string(entry.valueName) + ":";
+        std::string_view rest = entry.note;
+        while (!rest.empty()) {
+            const size_t space = rest.find(' ');
+            const std::string_view word = rest.substr(0, space);
+            rest = space == std::string_view::npos ? "" : rest.substr(space + 1);
+            if (line.size() + 1 + word.size() > UsageWidth) {
+                text += line + "\n";
+                line = "   ";
+            }
+            line += " " + std::string(word);
+        }
+        text += line + "\n";
+    }
+    return text + "Prints JSON Lines on stdout; see the README.\n";
 }
 
 const OptionEntry* FindOption(std::string_view name) {
@@ -323,8 +355,12 @@ struct ParsedOptions {
 
 // Options that make no sense with --seeds, which prints only the runs' end lines and makes one
 // run of every seed.
-constexpr std::string_view NotWithSeeds[] = {"--seed",         "--trace",        "--dump-points",
-                                             "--dump-network", "--save-session", "--history-csv"};
+constexpr std::string_view NotWithSeeds[] = {"--seed",           "--trace",        "--dump-points",
+                                             "--dump-network",   "--save-session", "--history-csv",
+                                             "--timeline-epoch", "--steps"};
+
+// Options of runs, which --steps replaces.
+constexpr std::string_view NotWithSteps[] = {"--runs", "--max-epochs", "--restart-between-runs"};
 
 // Reads every argument; an error is noted and the rest is still read (a value that follows an
 // option is taken as its value, whatever it looks like), so that nothing ends half-way.
@@ -361,23 +397,40 @@ ParsedOptions ParseOptions(const std::vector<std::string_view>& args) {
             parsed.forwarded.insert(parsed.forwarded.end(), args.begin() + from,
                                     args.begin() + a + 1);
     }
+    // Whether an option is on the command line.
+    const auto given = [&args](std::string_view name) {
+        return std::any_of(args.begin(), args.end(), [name](std::string_view arg) {
+            return arg == name || arg.starts_with(std::string(name) + "=");
+        });
+    };
+    const auto notWith = [&](std::string_view name, std::string_view other) {
+        OptionArgument{name, {}, parsed.error}.Bad(
+            "option " + std::string(name) + " cannot be combined with " + std::string(other));
+    };
     if (parsed.options.seeds) {
         for (const std::string_view name : NotWithSeeds)
-            for (const std::string_view arg : args)
-                if (arg == name || arg.starts_with(std::string(name) + "="))
-                    OptionArgument{name, {}, parsed.error}.Bad("option " + std::string(name) +
-                                                               " cannot be combined with --seeds");
+            if (given(name))
+                notWith(name, "--seeds");
     } else if (parsed.options.jobs) {
         OptionArgument{"--jobs", {}, parsed.error}.Bad("option --jobs needs --seeds");
     }
+    if (parsed.options.steps)
+        for (const std::string_view name : NotWithSteps)
+            if (given(name))
+                notWith(name, "--steps");
+    if (parsed.options.timelineEpoch && !parsed.options.dumpNetwork)
+        OptionArgument{"--timeline-epoch", {}, parsed.error}.Bad(
+            "option --timeline-epoch needs --dump-network");
     return parsed;
 }
 
 // --- JSON Lines output ---
 
-// Collects the output and writes it to stdout in large pieces.
+// Collects the output and writes it to stdout in large pieces; held, only when flushed (so that
+// an error found after the runs can still leave stdout empty).
 class Output {
   public:
+    explicit Output(bool hold = false) : hold_(hold) {}
     ~Output() { Flush(); }
     Output& Text(std::string_view text) {
         buffer_ += text;
@@ -418,9 +471,11 @@ class Output {
     // Ends a line; writes out when enough has gathered.
     void EndLine() {
         buffer_ += '\n';
-        if (buffer_.size() >= 1 << 16)
+        if (!hold_ && buffer_.size() >= 1 << 16)
             Flush();
     }
+    // Drops what has not been written.
+    void Discard() { buffer_.clear(); }
     void Flush() {
         if (!buffer_.empty())
             std::fwrite(buffer_.data(), 1, buffer_.size(), stdout);
@@ -430,6 +485,7 @@ class Output {
 
   private:
     std::string buffer_;
+    bool hold_ = false;
 };
 
 // The trainer's side of the run: no window; stops a run after maxEpochs epochs as Stop would.
@@ -644,19 +700,16 @@ void WriteStart(Output& out, const KestroState& state, uint32_t seed) {
     out.EndLine();
 }
 
-// Run number `run` of Learn, and its "end" line.
-void RunLearn(KestroState& state, TrainerHost& host, Output& out, int64_t run) {
-    host.BeginRun(run);
-    const auto began = std::chrono::steady_clock::now();
-    Learn(state, host);
-    const auto elapsed = std::chrono::steady_clock::now() - began;
+// The "end" line of run number `run`, which made runEpochs epochs and `presentations`
+// presentations in the elapsed time.
+void WriteEnd(Output& out, const KestroState& state, int64_t run, int64_t runEpochs,
+              int64_t presentations, std::chrono::steady_clock::duration elapsed) {
     const double seconds = std::chrono::duration<double>(elapsed).count();
-    const int64_t presentations = host.RunPresentations();
     const int64_t perSecond =
         seconds > 0 ? std::llround(static_cast<double>(presentations) / seconds) : 0;
     out.Text("{\"event\":\"end\",\"run\":").Int(run);
     out.Text(",\"epochs\":").Int(state.epochCount);
-    out.Text(",\"run_epochs\":").Int(host.RunEpochs());
+    out.Text(",\"run_epochs\":").Int(runEpochs);
     out.Text(",\"presentations\":").Int(state.presentationCount);
     out.Text(",\"error\":").Float(state.classificationError);
     out.Text(",\"ni\":").Float(state.learnParameters.ni);
@@ -665,6 +718,52 @@ void RunLearn(KestroState& state, TrainerHost& host, Output& out, int64_t run) {
     out.Text(",\"per_s\":").Int(perSecond);
     out.Text(",\"saturated\":").Text(state.saturated ? "true" : "false").Text("}");
     out.EndLine();
+}
+
+// Run number `run` of Learn, and its "end" line.
+void RunLearn(KestroState& state, TrainerHost& host, Output& out, int64_t run) {
+    host.BeginRun(run);
+    const auto began = std::chrono::steady_clock::now();
+    Learn(state, host);
+    const auto elapsed = std::chrono::steady_clock::now() - began;
+    WriteEnd(out, state, run, host.RunEpochs(), host.RunPresentations(), elapsed);
+}
+
+// --steps: up to `steps` Steps (none without points), and an "end" line as of run 1 that counts
+// them: the epochs they completed and their presentations.
+void RunSteps(KestroState& state, TrainerHost& host, Output& out, int64_t steps) {
+    host.BeginRun(1);
+    const int64_t startEpoch = state.epochCount;
+    const auto began = std::chrono::steady_clock::now();
+    int64_t done = 0;
+    while (done < steps && Step(state, host))
+        ++done;
+    const auto elapsed = std::chrono::steady_clock::now() - began;
+    WriteEnd(out, state, 1, state.epochCount - startEpoch, done, elapsed);
+}
+
+// Which networks the timeline kept, for the message of an epoch it did not keep: their count,
+// and their epochs as a stride when it is even.
+std::string KeptEpochs(const Timeline& timeline) {
+    const std::vector<TimelineEntry>& e = timeline.entries;
+    if (e.empty())
+        return "none was kept: no checkpoint since the network's last reset";
+    const std::string count = std::to_string(e.size()) + (e.size() == 1 ? " network" : " networks");
+    const std::string first = std::to_string(e.front().epoch);
+    const std::string last = std::to_string(e.back().epoch);
+    if (e.size() == 1)
+        return "kept: 1 network, of epoch " + first;
+    const int64_t stride = e[1].epoch - e[0].epoch;
+    bool even = true;
+    for (size_t i = 1; i < e.size(); ++i)
+        even = even && e[i].epoch - e[i - 1].epoch == stride;
+    if (even)
+        return "kept: " + count + ", " +
+               (stride == 1 ? std::string("every epoch")
+                            : "every " + std::to_string(stride) + " epochs") +
+               " from " + first + " to " + last;
+    return "kept: " + count + " of epochs " + first + " to " + last +
+           ", at checkpoints whose epoch is a multiple of " + std::to_string(timeline.step);
 }
 
 // Writes a file option's file after the runs; false, with the message written, when it fails.
@@ -679,7 +778,8 @@ bool WriteAfterRuns(const FileResult& written) {
 // cannot be written).
 int Train(const TrainOptions& options) {
     auto state = std::make_unique<KestroState>();
-    Output out;
+    // Whether the epoch was kept is known only after the runs.
+    Output out(options.timelineEpoch.has_value());
     TrainerHost host(*state, out, options);
     uint32_t seed = 0;
     if (!SetUp(*state, host, options, seed))
@@ -689,14 +789,31 @@ int Train(const TrainOptions& options) {
     if (options.dumpPoints)
         for (int32_t i = 0; i < state->pointSet.count; ++i)
             WritePoint(out, i, state->pointSet.points[i]);
-    for (int64_t run = 1; run <= options.runs; ++run) {
-        // A Restart's run starts without the Reset that would undo it.
-        if (run > 1 && options.restartBetweenRuns)
-            RestartNetwork(*state, host);
-        RunLearn(*state, host, out, run);
+    if (options.steps) {
+        RunSteps(*state, host, out, *options.steps);
+    } else {
+        for (int64_t run = 1; run <= options.runs; ++run) {
+            // A Restart's run starts without the Reset that would undo it.
+            if (run > 1 && options.restartBetweenRuns)
+                RestartNetwork(*state, host);
+            RunLearn(*state, host, out, run);
+        }
     }
-    if (options.dumpNetwork)
+    if (options.timelineEpoch) {
+        const int32_t entry = FindTimelineEpoch(state->timeline, *options.timelineEpoch);
+        if (entry < 0) {
+            out.Discard();
+            std::fprintf(stderr, "%s: --timeline-epoch: no network of epoch %lld was kept (%s)\n",
+                         ProgramName.data(), static_cast<long long>(*options.timelineEpoch),
+                         KeptEpochs(state->timeline).c_str());
+            return 2;
+        }
+        ShowTimelineEntry(*state, entry);
         WriteNeurons(out);
+        ReturnToNow(*state);
+    } else if (options.dumpNetwork) {
+        WriteNeurons(out);
+    }
     if (options.seedsWorker) {
         // Whether the last run ended by its learn mode's stop rule (not only by --max-epochs).
         const bool reached =

@@ -7,17 +7,21 @@
 #include <bit>
 #include <charconv>
 #include <cstdio>
+#include <cstring>
 #include <filesystem>
 #include <fstream>
 #include <limits>
 #include <memory>
 #include <sstream>
 #include <string>
+#include <string_view>
 #include <vector>
 
+#include "core/training_host.h"
 #include "core/units/glowny/exports.h"
 #include "core/units/glowny/session.h"
 #include "core/units/glowny/startup.h"
+#include "core/units/glowny/timeline.h"
 #include "core/units/glowny/training.h"
 #include "core/units/nnet.h"
 #include "core/units/random.h"
@@ -204,6 +208,136 @@ TEST(Session, RefusedFilesChangeNothing) {
     EXPECT_EQ(ReadSession(good, *target).status, FileStatus::Refused);
     target->learning = false;
     EXPECT_EQ(SessionBytes(*target), before);
+}
+
+// A run of `epochs` epochs on 20 points of both classes, its timeline kept at every checkpoint.
+std::unique_ptr<KestroState> TrainedWithTimeline(std::string_view structure, int64_t epochs) {
+    SetRandomSeed(31);
+    std::vector<SamplePoint> points;
+    for (int k = 0; k < 20; ++k) {
+        const float x = RandomUniform(-1, 1), y = RandomUniform(-1, 1);
+        points.push_back({x, y, x * y > 0 ? 0 : 1, false});
+    }
+    auto state = test::MakeState(points);
+    ChangeStructure(*state, FindStructure(structure));
+    state->learnMode = LearnModeContinuous;
+    test::FakeHost host(*state);
+    host.StopAfter(epochs);
+    Learn(*state, host);
+    return state;
+}
+
+std::vector<uint32_t> Bits(const float* values, size_t count) {
+    std::vector<uint32_t> bits(count);
+    std::memcpy(bits.data(), values, count * sizeof(float));
+    return bits;
+}
+
+std::vector<uint32_t> ParametersNow() {
+    std::vector<float> values(static_cast<size_t>(ParameterCount()));
+    CopyParameters(values.data());
+    return Bits(values.data(), values.size());
+}
+
+QJsonObject JsonOf(const std::string& bytes) {
+    return QJsonDocument::fromJson(QByteArray::fromStdString(bytes)).object();
+}
+
+TEST(Session, KeepsTheTimelineBitForBit) {
+    // Past the first thinning (step 2), with layers of different sizes.
+    auto state = TrainedWithTimeline("2:3:4:2", 1010);
+    ASSERT_EQ(state->timeline.step, 2);
+    ASSERT_EQ(state->timeline.entries.size(), 505u);
+    const std::string bytes = SessionBytes(*state);
+    const std::vector<uint32_t> network = NetworkBits();
+
+    // Saved while an entry is shown: the same file (the current network, nothing shown), and
+    // the entry stays shown.
+    ShowTimelineEntry(*state, 7);
+    const std::vector<uint32_t> shown = ParametersNow();
+    EXPECT_EQ(SessionBytes(*state), bytes);
+    EXPECT_EQ(ParametersNow(), shown);
+    // The file holds the weights in the order of NetworkValues, not the engine's.
+    const std::vector<float> weight = TakeNetworkValues().weight;
+    const QJsonObject file = JsonOf(bytes);
+    const QByteArray raw =
+        QByteArray::fromBase64(file["timeline"]["entries"][7]["weight"].toString().toLatin1());
+    ASSERT_EQ(static_cast<size_t>(raw.size()), weight.size() * 4);
+    EXPECT_EQ(Bits(reinterpret_cast<const float*>(raw.constData()), weight.size()),
+              Bits(weight.data(), weight.size()));
+    ReturnToNow(*state);
+
+    BuildNetwork("2:2");
+    auto opened = std::make_unique<KestroState>();
+    const FileResult result = ReadSession(bytes, *opened);
+    ASSERT_EQ(result.status, FileStatus::Done) << result.message;
+    EXPECT_EQ(NetworkBits(), network);
+    // Every entry's fields, written exactly, read back the same.
+    EXPECT_EQ(SessionBytes(*opened), bytes);
+    ASSERT_EQ(opened->timeline.entries.size(), 505u);
+    EXPECT_EQ(opened->timeline.shown, -1);
+    for (int32_t i = 0; i < 505; ++i) {
+        ShowTimelineEntry(*state, i);
+        const std::vector<uint32_t> kept = ParametersNow();
+        ReturnToNow(*state);
+        ShowTimelineEntry(*opened, i);
+        ASSERT_EQ(ParametersNow(), kept) << "entry " << i;
+        ReturnToNow(*opened);
+    }
+    EXPECT_EQ(NetworkBits(), network);
+}
+
+TEST(Session, RefusesATimelineThatCouldNotHaveBeenKeptAndOpensOneWithout) {
+    auto state = TrainedWithTimeline("2:2:2", 6);  // epochs 1 to 6, 20 points, 6 history values
+    const std::string good = SessionBytes(*state);
+    auto target = TrainedWithTimeline("2:3:2", 4);
+    const std::string before = SessionBytes(*target);
+    const auto withTimeline = [&good](const char* key, const QJsonValue& value) {
+        QJsonObject root = JsonOf(good), timeline = root["timeline"].toObject();
+        timeline[key] = value;
+        root["timeline"] = timeline;
+        return QJsonDocument(root).toJson().toStdString();
+    };
+    QJsonArray tooMany;
+    for (int k = 0; k <= TimelineCapacity; ++k)
+        tooMany.append(QJsonObject{});
+    const struct {
+        std::string bytes;
+        std::string named;
+    } bad[] = {
+        {withTimeline("step", 3), "timeline.step: not a power of two"},
+        {withTimeline("entries", tooMany), "timeline.entries: at most 1000 elements allowed"},
+        {Replaced(good, "\"epoch\": 3,", "\"epoch\": 2,"),
+         "entries[2].epoch: the epochs do not ascend"},
+        {withTimeline("step", 2), "entries[0].epoch: epoch 1 is not a multiple of the step 2"},
+        // The next run's first checkpoint (epoch 7) would come before it.
+        {Replaced(good, "\"epoch\": 6,", "\"epoch\": 8,"),
+         "entries[5].epoch: epoch 8 is past the session's epoch count 6"},
+        {Replaced(good, "\"weight\": \"", "\"weight\": \"!"),
+         "entries[0].weight: not valid base64"},
+        {Replaced(good, "\"bias\": \"", "\"bias\": \"AAAAAAAA"),
+         "entries[0].bias: decodes to 30 bytes, expected 6 floats (24 bytes)"},
+        {Replaced(good, "\"presentationCount\": 60,", "\"presentationCount\": -1,"),
+         "entries[2].presentationCount: -1 is out of range"},
+        {Replaced(good, "\"historyCount\": 3,", "\"historyCount\": 7,"),
+         "entries[2].historyCount: 7 is out of range (0..6)"},
+    };
+    for (const auto& b : bad) {
+        const FileResult result = ReadSession(b.bytes, *target);
+        EXPECT_EQ(result.status, FileStatus::Refused) << b.named;
+        EXPECT_NE(result.message.find(b.named), std::string::npos) << result.message;
+        ASSERT_EQ(SessionBytes(*target), before) << b.named;
+    }
+
+    // A file written before the timeline was saved opens with an empty one.
+    QJsonObject old = JsonOf(good);
+    old.remove("timeline");
+    ShowTimelineEntry(*target, 1);
+    const FileResult result = ReadSession(QJsonDocument(old).toJson().toStdString(), *target);
+    ASSERT_EQ(result.status, FileStatus::Done) << result.message;
+    EXPECT_TRUE(target->timeline.entries.empty() && target->timeline.values.empty());
+    EXPECT_EQ(target->timeline.step, 1);
+    EXPECT_EQ(target->timeline.shown, -1);
 }
 
 // Reads CSV rows of numbers; the values must read back completely.

@@ -193,7 +193,11 @@ TEST(KestroTrain, BadOptionsGiveExitStatusTwoAndOneLine) {
         {"--history-csv", "/tmp"},  // a folder
         {"--seeds", "5-3"},
         {"--seeds", "1-2", "--dump-network"},
-        {"--jobs", "2"},  // without --seeds
+        {"--jobs", "2"},            // without --seeds
+        {"--timeline-epoch", "5"},  // without --dump-network
+        {"--steps", "0"},
+        {"--steps", "9", "--max-epochs", "3"},
+        {"--seeds", "1-2", "--steps", "5"},
     };
     for (const std::vector<std::string>& args : bad) {
         const Result r = Train(args);
@@ -482,6 +486,62 @@ TEST(KestroTrain, SeedsGiveTheSameOutputWhateverTheJobs) {
                         "{\"event\":\"summary\",\"runs\":6,\"reached\":6,\"saturated\":0,"
                         "\"epochs_median\":10,\"epochs_p90\":10,\"error_median\":#N}"))
         << lines[6];
+}
+
+std::vector<std::string> Joined(std::vector<std::string> a, const std::vector<std::string>& b) {
+    a.insert(a.end(), b.begin(), b.end());
+    return a;
+}
+
+TEST(KestroTrain, TimelineEpochPrintsTheNetworkOfARunStoppedThere) {
+    const std::vector<std::string> common = {"--seed", "5",  "--amount",       "50",
+                                             "--mode", "14", "--dump-network", "--max-epochs"};
+    // Past the thinning (every 4th epoch kept by 2500), the run's first and last checkpoint.
+    for (const auto& [epoch, run] : {std::pair{"1200", "2500"}, {"1", "30"}, {"30", "30"}}) {
+        const Result kept = Train(Joined(common, {run, "--timeline-epoch", epoch}));
+        ASSERT_EQ(kept.status, 0) << kept.err;
+        ASSERT_EQ(Events(kept.out, "neuron").size(), 14u);
+        EXPECT_EQ(Events(kept.out, "neuron"), Events(Train(Joined(common, {epoch})).out, "neuron"));
+        EXPECT_EQ(Field(Events(kept.out, "end").at(0), "epochs"), run);
+    }
+    EXPECT_NE(Events(Train(Joined(common, {"2500"})).out, "neuron"),
+              Events(Train(Joined(common, {"1200"})).out, "neuron"));
+
+    // An epoch not kept: one line that tells what was, exit status 2, nothing on stdout.
+    for (const auto& [run, told] :
+         {std::pair{"2500",
+                    "epoch 1202 was kept (kept: 625 networks, every 4 epochs from 4 to "
+                    "2500)"},
+          {"20", "epoch 1202 was kept (kept: 20 networks, every epoch from 1 to 20)"}}) {
+        const Result r = Train(Joined(common, {run, "--trace", "--timeline-epoch", "1202"}));
+        EXPECT_EQ(r.status, 2);
+        EXPECT_EQ(r.out, "");
+        EXPECT_EQ(r.err,
+                  "kestro-train: --timeline-epoch: no network of " + std::string(told) + "\n");
+    }
+}
+
+TEST(KestroTrain, StepsGiveWhatARunWithoutResetGives) {
+    for (const std::string variant : {"--no-verify", "--premphase", "--order=1"}) {
+        const std::vector<std::string> common = {"--seed", "5",       "--amount",      "50",
+                                                 variant,  "--trace", "--dump-network"};
+        const Result run =
+            Train(Joined(common, {"--mode", "14", "--continue", "--max-epochs", "3"}));
+        ASSERT_EQ(run.status, 0) << run.err;
+        const std::string end = Events(run.out, "end").at(0);
+        const Result steps = Train(Joined(common, {"--steps", Field(end, "presentations")}));
+        ASSERT_EQ(steps.status, 0) << steps.err;
+        EXPECT_EQ(Events(steps.out, "checkpoint"), Events(run.out, "checkpoint")) << variant;
+        EXPECT_EQ(WithoutTimes(Events(steps.out, "end").at(0)), WithoutTimes(end)) << variant;
+        EXPECT_EQ(Field(end, "run_epochs"), "3");
+        // The input neurons' biases hold the last input evaluated, not trained values.
+        const std::vector<std::string> a = Events(run.out, "neuron");
+        const std::vector<std::string> b = Events(steps.out, "neuron");
+        ASSERT_EQ(a.size(), 14u);
+        ASSERT_EQ(b.size(), 14u);
+        for (size_t i = 2; i < a.size(); ++i)
+            EXPECT_EQ(a[i], b[i]) << variant;
+    }
 }
 
 TEST(KestroTrain, GoldenOutput) {

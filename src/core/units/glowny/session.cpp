@@ -91,6 +91,49 @@ QJsonObject HistoryObject(const ErrorHistory& h) {
         {"count", IntValue(h.count)}, {"step", IntValue(h.step)}, {"min", mins}, {"max", maxes}};
 }
 
+// Floats as base64 of their little-endian IEEE single-precision bytes: exact whatever the value
+// (a negative zero, NaN with its payload), and much shorter than JSON numbers.
+QJsonValue Base64Floats(const float* values, size_t count) {
+    QByteArray bytes(static_cast<qsizetype>(count * 4), Qt::Uninitialized);
+    for (size_t k = 0; k < count; ++k) {
+        const auto bits = std::bit_cast<uint32_t>(values[k]);
+        for (size_t b = 0; b < 4; ++b)
+            bytes[static_cast<qsizetype>(4 * k + b)] = static_cast<char>((bits >> (8 * b)) & 0xff);
+    }
+    return QString::fromLatin1(bytes.toBase64());
+}
+
+QJsonObject TimelineObject(const SessionData& data) {
+    const Timeline& t = data.state.timeline;
+    const size_t neurons = data.network.bias.size();
+    const size_t weights = data.network.weight.size();
+    const size_t size = TimelineValueCount(data.network);
+    KESTRO_ASSERT(data.timelineValues.size() == t.entries.size() * size);
+    QJsonArray entries;
+    for (size_t i = 0; i < t.entries.size(); ++i) {
+        const TimelineEntry& e = t.entries[i];
+        const float* v = data.timelineValues.data() + i * size;
+        entries.append(QJsonObject{
+            {"epoch", IntValue(e.epoch)},
+            {"presentationCount", IntValue(e.presentationCount)},
+            {"historyCount", IntValue(e.historyCount)},
+            {"ni", FloatValue(e.ni)},
+            {"classificationError", FloatValue(e.classificationError)},
+            {"meanSquaredError", FloatValue(e.meanSquaredError)},
+            {"verifyError", FloatValue(e.verifyError)},
+            {"classErrors", QJsonObject{{"wrong", QJsonArray{IntValue(e.classErrors.wrong[0]),
+                                                             IntValue(e.classErrors.wrong[1])}},
+                                        {"total", QJsonArray{IntValue(e.classErrors.total[0]),
+                                                             IntValue(e.classErrors.total[1])}}}},
+            {"generator", IntValue(e.generator)},
+            {"bias", Base64Floats(v, neurons)},
+            {"previousBias", Base64Floats(v + neurons, neurons)},
+            {"weight", Base64Floats(v + 2 * neurons, weights)},
+            {"previousWeight", Base64Floats(v + 2 * neurons + weights, weights)}});
+    }
+    return QJsonObject{{"step", IntValue(t.step)}, {"entries", entries}};
+}
+
 // --- reading ---
 
 // Reads values out of the JSON tree; the first problem met is kept with the path of the value
@@ -251,6 +294,36 @@ class Reader {
             if (!Float(array->at(static_cast<qsizetype>(k)), Index(Join(path, key), k), finite,
                        out[k]))
                 return false;
+        return true;
+    }
+
+    // Exactly count floats as Base64Floats writes them into out.
+    bool Base64Floats(const QJsonObject& object, const std::string& path, const char* key,
+                      size_t count, float* out) {
+        const std::optional<QJsonValue> value = Get(object, path, key);
+        if (!value)
+            return false;
+        const std::string at = Join(path, key);
+        if (!value->isString())
+            return Fail(at, "expected a base64 string");
+        // A character outside Latin-1 becomes '?', which the decoding refuses.
+        const QByteArray::FromBase64Result decoded = QByteArray::fromBase64Encoding(
+            value->toString().toLatin1(),
+            QByteArray::Base64Encoding | QByteArray::AbortOnBase64DecodingErrors);
+        if (!decoded)
+            return Fail(at, "not valid base64");
+        const QByteArray& bytes = *decoded;
+        if (static_cast<size_t>(bytes.size()) != 4 * count)
+            return Fail(at, "decodes to " + std::to_string(bytes.size()) + " bytes, expected " +
+                                std::to_string(count) + " floats (" + std::to_string(4 * count) +
+                                " bytes)");
+        const auto* raw = reinterpret_cast<const unsigned char*>(bytes.constData());
+        for (size_t k = 0; k < count; ++k) {
+            uint32_t bits = 0;
+            for (size_t b = 0; b < 4; ++b)
+                bits |= static_cast<uint32_t>(raw[4 * k + b]) << (8 * b);
+            out[k] = std::bit_cast<float>(bits);
+        }
         return true;
     }
 
@@ -536,6 +609,100 @@ bool ReadHistories(Reader& r, const QJsonObject& root, SessionData& data) {
     return true;
 }
 
+// One timeline entry's counters, measurements and generator.
+bool ReadTimelineEntry(Reader& r, const QJsonObject& o, const std::string& path,
+                       int64_t historyCount, TimelineEntry& e) {
+    if (!r.Int(o, path, "epoch", 0, INT64_MAX, e.epoch) ||
+        !r.Int(o, path, "presentationCount", 0, INT64_MAX, e.presentationCount) ||
+        !r.Int(o, path, "historyCount", 0, historyCount, e.historyCount) ||
+        !r.Float(o, path, "ni", true, e.ni) ||
+        !r.Float(o, path, "classificationError", true, e.classificationError) ||
+        !r.Float(o, path, "meanSquaredError", false, e.meanSquaredError) ||
+        !r.Float(o, path, "verifyError", true, e.verifyError) ||
+        !r.Int(o, path, "generator", 0, UINT32_MAX, e.generator))
+        return false;
+    // Continue From Here makes them the state's error, which must read back from a session.
+    if (!(e.classificationError >= 0 && e.classificationError <= 1))
+        return r.Fail(Reader::Join(path, "classificationError"), "out of range (0..1)");
+    if (!(e.verifyError >= 0 && e.verifyError <= 1))
+        return r.Fail(Reader::Join(path, "verifyError"), "out of range (0..1)");
+    const std::string classPath = Reader::Join(path, "classErrors");
+    const std::optional<QJsonObject> classes = r.Object(o, path, "classErrors");
+    if (!classes)
+        return false;
+    const std::optional<QJsonArray> wrong = r.Array(*classes, classPath, "wrong", 2);
+    const std::optional<QJsonArray> total = r.Array(*classes, classPath, "total", 2);
+    if (!wrong || !total)
+        return false;
+    for (size_t c = 0; c < 2; ++c) {
+        const auto k = static_cast<qsizetype>(c);
+        int64_t classTotal = 0, classWrong = 0;
+        if (!r.Int(total->at(k), Reader::Index(Reader::Join(classPath, "total"), c), 0, MaxPoints,
+                   classTotal) ||
+            !r.Int(wrong->at(k), Reader::Index(Reader::Join(classPath, "wrong"), c), 0, classTotal,
+                   classWrong))
+            return false;
+        e.classErrors.total[c] = static_cast<int32_t>(classTotal);
+        e.classErrors.wrong[c] = static_cast<int32_t>(classWrong);
+    }
+    return true;
+}
+
+// The timeline: its step, then at most TimelineCapacity entries by strictly ascending epochs that
+// are multiples of the step and no later than the session's epoch count, each with a network of
+// the session's structure. Optional: files
+// written before the timeline was saved have none, and open with an empty one.
+bool ReadTimeline(Reader& r, const QJsonObject& root, SessionData& data) {
+    Timeline& t = data.state.timeline;
+    t = Timeline{};
+    data.timelineValues.clear();
+    if (!root.contains(QLatin1String("timeline")))
+        return true;
+    const std::optional<QJsonObject> timeline = r.Object(root, "", "timeline");
+    if (!timeline || !r.Int(*timeline, "timeline", "step", 1, int64_t{1} << 62, t.step))
+        return false;
+    if (!std::has_single_bit(static_cast<uint64_t>(t.step)))
+        return r.Fail("timeline.step", "not a power of two");
+    const std::optional<QJsonArray> entries =
+        r.Array(*timeline, "timeline", "entries", -int64_t{TimelineCapacity});
+    if (!entries)
+        return false;
+    const size_t neurons = data.network.bias.size();
+    const size_t weights = data.network.weight.size();
+    const size_t size = TimelineValueCount(data.network);
+    const int64_t historyCount = data.state.histories.series[0].count;
+    t.entries.resize(static_cast<size_t>(entries->size()));
+    data.timelineValues.resize(t.entries.size() * size);
+    for (size_t i = 0; i < t.entries.size(); ++i) {
+        const std::string path = Reader::Index("timeline.entries", i);
+        const QJsonValue value = entries->at(static_cast<qsizetype>(i));
+        if (!value.isObject())
+            return r.Fail(path, "expected an object");
+        const QJsonObject o = value.toObject();
+        TimelineEntry& e = t.entries[i];
+        if (!ReadTimelineEntry(r, o, path, historyCount, e))
+            return false;
+        if (e.epoch % t.step != 0)
+            return r.Fail(path + ".epoch", "epoch " + std::to_string(e.epoch) +
+                                               " is not a multiple of the step " +
+                                               std::to_string(t.step));
+        if (i > 0 && e.epoch <= t.entries[i - 1].epoch)
+            return r.Fail(path + ".epoch", "the epochs do not ascend");
+        // A later entry would stop the next run's checkpoints from being kept after it.
+        if (e.epoch > data.state.epochCount)
+            return r.Fail(path + ".epoch", "epoch " + std::to_string(e.epoch) +
+                                               " is past the session's epoch count " +
+                                               std::to_string(data.state.epochCount));
+        float* v = data.timelineValues.data() + i * size;
+        if (!r.Base64Floats(o, path, "bias", neurons, v) ||
+            !r.Base64Floats(o, path, "previousBias", neurons, v + neurons) ||
+            !r.Base64Floats(o, path, "weight", weights, v + 2 * neurons) ||
+            !r.Base64Floats(o, path, "previousWeight", weights, v + 2 * neurons + weights))
+            return false;
+    }
+    return true;
+}
+
 // View settings.
 bool ReadView(Reader& r, const QJsonObject& root, SessionData& data) {
     KestroState& s = data.state;
@@ -559,10 +726,14 @@ bool ReadAll(Reader& r, const QJsonObject& root, SessionData& data) {
     return ReadFormat(r, root, data) && ReadStructure(r, root, data) &&
            ReadPointsAndShape(r, root, data) && ReadLearning(r, root, data) &&
            ReadCountersAndOrder(r, root, data) && ReadHistories(r, root, data) &&
-           ReadView(r, root, data);
+           ReadTimeline(r, root, data) && ReadView(r, root, data);
 }
 
 }  // namespace
+
+size_t TimelineValueCount(const NetworkValues& network) {
+    return 2 * network.bias.size() + 2 * network.weight.size();
+}
 
 std::string SessionJson(const SessionData& data) {
     const KestroState& s = data.state;
@@ -627,6 +798,7 @@ std::string SessionJson(const SessionData& data) {
                                  {"classificationError", FloatValue(s.classificationError)}}},
         {"order", order},
         {"histories", histories},
+        {"timeline", TimelineObject(data)},
         {"view", QJsonObject{{"raster", IntValue(static_cast<int32_t>(s.rasterMode))},
                              {"showPoints", s.showPoints},
                              {"showAxes", s.showAxes},

@@ -1,16 +1,19 @@
 // The session file: the whole experiment as versioned JSON. It holds the points with their
 // flags, the verify set, the shape, the generation options, the network with every value and
 // the values Restart puts back, the learning parameters and controls, the learn mode, the draw
-// period, the order array, the counters, the four error histories, the view settings and the
-// generator's state. Opening a session and starting a run gives, bit for bit, what starting
-// that run without saving and opening would have given.
+// period, the order array, the counters, the four error histories, the view settings, the
+// generator's state and the timeline. Opening a session and starting a run gives, bit for bit,
+// what starting that run without saving and opening would have given, and picking a kept epoch
+// shows the very network that epoch's checkpoint kept.
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
 #include <filesystem>
 #include <memory>
 #include <string>
 #include <string_view>
+#include <vector>
 
 #include "core/units/glowny/filebytes.h"
 #include "core/units/glowny/state.h"
@@ -28,33 +31,48 @@ constexpr int64_t MaxSessionFileSize = int64_t{64} << 20;
 // stopRequested are not among them), the engine's network and the generator's state. Large:
 // allocate it.
 struct SessionData {
+    // Its timeline holds the entries and the step, but no values: no entry is shown and the
+    // networks are in timelineValues.
     KestroState state;
     NetworkValues network;
     uint32_t generator = 0;
+    // The timeline's networks as the file holds them, independent of the engine's layout: entry
+    // after entry, each its bias, previousBias, weight and previousWeight in the order of
+    // NetworkValues, TimelineValueCount(network) floats an entry.
+    std::vector<float> timelineValues;
 };
+
+// The floats of one timeline entry in SessionData::timelineValues for a network of these values'
+// structure: twice its neurons and twice its weights.
+size_t TimelineValueCount(const NetworkValues& network);
 
 // --- The format (no engine, no state: what the fuzz target exercises) ---
 
 // The session's JSON text. Floats are written as JSON numbers that read back as the same float;
 // a negative zero and values that are not finite as the strings "-0", "NaN", "Infinity" and
-// "-Infinity". Requires a structure of the list that both networks fit (assertions), so that
-// no file is written that could not be opened.
+// "-Infinity"; the timeline's networks, which are many, as base64 strings of little-endian
+// IEEE single-precision bytes. Requires a structure of the list that both networks and the
+// timeline's values fit (assertions), so that no file is written that could not be opened.
 std::string SessionJson(const SessionData& data);
 
 // Reads a session's JSON text into data. False, with a message that names the problem, for
 // text that is not JSON or is cut short, another format or version, a structure that is not
-// offered or that the network's values do not fit, a missing key, and a value out of range;
-// data is then partly written.
+// offered or that the network's values do not fit, a missing key, a value out of range, and a
+// timeline that could not have been kept (its step not a power of two, too many entries, epochs
+// not ascending or off the step, counters out of range, networks that do not fit); data is then
+// partly written. A file without a timeline (written before it was saved) gives an empty one.
 [[nodiscard]] bool ParseSession(std::string_view bytes, SessionData& data, std::string& message);
 
 // --- On the state and the engine ---
 
-// The session of the state, the engine's network and the generator.
+// The session of the state, the engine's network and the generator. While a timeline entry is
+// shown, the session holds the current network (not the shown one) and no entry shown; the
+// engine still shows the entry afterwards.
 std::unique_ptr<SessionData> CaptureSession(const KestroState& state);
 
-// Makes the state, the engine's network and the generator exactly as the session holds them;
-// the state's editing state stays, learning and stopRequested become false. The caller then
-// refreshes what shows the state.
+// Makes the state, the engine's network and the generator exactly as the session holds them,
+// with no timeline entry shown; the state's editing state stays, learning and stopRequested
+// become false. The caller then refreshes what shows the state.
 void ApplySession(const SessionData& data, KestroState& state);
 
 // SessionJson of CaptureSession.
