@@ -117,6 +117,7 @@ QJsonObject TimelineObject(const SessionData& data) {
             {"epoch", IntValue(e.epoch)},
             {"presentationCount", IntValue(e.presentationCount)},
             {"historyCount", IntValue(e.historyCount)},
+            {"historyStep", IntValue(e.historyStep)},
             {"ni", FloatValue(e.ni)},
             {"classificationError", FloatValue(e.classificationError)},
             {"meanSquaredError", FloatValue(e.meanSquaredError)},
@@ -611,16 +612,23 @@ bool ReadHistories(Reader& r, const QJsonObject& root, SessionData& data) {
 
 // One timeline entry's counters, measurements and generator.
 bool ReadTimelineEntry(Reader& r, const QJsonObject& o, const std::string& path,
-                       int64_t historyCount, TimelineEntry& e) {
+                       int64_t historyCount, int64_t historyStep, TimelineEntry& e) {
     if (!r.Int(o, path, "epoch", 0, INT64_MAX, e.epoch) ||
         !r.Int(o, path, "presentationCount", 0, INT64_MAX, e.presentationCount) ||
         !r.Int(o, path, "historyCount", 0, historyCount, e.historyCount) ||
+        !r.Int(o, path, "historyStep", 1, historyStep, e.historyStep) ||
         !r.Float(o, path, "ni", true, e.ni) ||
         !r.Float(o, path, "classificationError", true, e.classificationError) ||
         !r.Float(o, path, "meanSquaredError", false, e.meanSquaredError) ||
         !r.Float(o, path, "verifyError", true, e.verifyError) ||
         !r.Int(o, path, "generator", 0, UINT32_MAX, e.generator))
         return false;
+    // Continue From Here gives the histories this step: a power of two at which the entry's
+    // values fit the slots.
+    if (!std::has_single_bit(static_cast<uint64_t>(e.historyStep)) ||
+        (e.historyCount + e.historyStep - 1) / e.historyStep > HistorySlots)
+        return r.Fail(Reader::Join(path, "historyStep"),
+                      "not a power of two at which historyCount fits the history");
     // Continue From Here makes them the state's error, which must read back from a session.
     if (!(e.classificationError >= 0 && e.classificationError <= 1))
         return r.Fail(Reader::Join(path, "classificationError"), "out of range (0..1)");
@@ -671,6 +679,7 @@ bool ReadTimeline(Reader& r, const QJsonObject& root, SessionData& data) {
     const size_t weights = data.network.weight.size();
     const size_t size = TimelineValueCount(data.network);
     const int64_t historyCount = data.state.histories.series[0].count;
+    const int64_t historyStep = data.state.histories.series[0].step;
     t.entries.resize(static_cast<size_t>(entries->size()));
     data.timelineValues.resize(t.entries.size() * size);
     for (size_t i = 0; i < t.entries.size(); ++i) {
@@ -680,7 +689,7 @@ bool ReadTimeline(Reader& r, const QJsonObject& root, SessionData& data) {
             return r.Fail(path, "expected an object");
         const QJsonObject o = value.toObject();
         TimelineEntry& e = t.entries[i];
-        if (!ReadTimelineEntry(r, o, path, historyCount, e))
+        if (!ReadTimelineEntry(r, o, path, historyCount, historyStep, e))
             return false;
         if (e.epoch % t.step != 0)
             return r.Fail(path + ".epoch", "epoch " + std::to_string(e.epoch) +
@@ -719,6 +728,11 @@ bool ReadView(Reader& r, const QJsonObject& root, SessionData& data) {
         !r.Bool(*view, "view", "showMse", s.showMse) || !r.Bool(*view, "view", "showNi", s.showNi))
         return false;
     s.rasterMode = static_cast<RasterMode>(raster);
+    // Written since the wrong points could be shown alone; older files show them all.
+    s.showWrongOnly = false;
+    if (view->contains(QLatin1String("wrongOnly")) &&
+        !r.Bool(*view, "view", "wrongOnly", s.showWrongOnly))
+        return false;
     return true;
 }
 
@@ -808,7 +822,8 @@ std::string SessionJson(const SessionData& data) {
                              {"showNi", s.showNi},
                              {"neuron", IntValue(s.viewNeuron)},
                              {"weightColors", s.showWeightColors},
-                             {"firstLayerLines", s.showFirstLayerLines}}},
+                             {"firstLayerLines", s.showFirstLayerLines},
+                             {"wrongOnly", s.showWrongOnly}}},
     };
     const QByteArray json = QJsonDocument(root).toJson(QJsonDocument::Indented);
     return std::string(json.constData(), static_cast<size_t>(json.size()));
