@@ -739,7 +739,9 @@ void RunSteps(KestroState& state, TrainerHost& host, Output& out, int64_t steps)
     while (done < steps && Step(state, host))
         ++done;
     const auto elapsed = std::chrono::steady_clock::now() - began;
-    WriteEnd(out, state, 1, state.epochCount - startEpoch, done, elapsed);
+    // An epoch the Steps have begun but not ended is counted by the network's age only.
+    const int64_t completed = state.epochCount - startEpoch - (state.stepping.inEpoch ? 1 : 0);
+    WriteEnd(out, state, 1, completed, done, elapsed);
 }
 
 // Which networks the timeline kept, for the message of an epoch it did not keep: their count,
