@@ -505,13 +505,19 @@ class FormMainTest : public QObject {
         form.UpdateStatus(123456, 1000);
         const QSize sizes[] = {{300, 300}, {360, 420},  {593, 643}, {640, 480},
                                {800, 600}, {1024, 768}, {1280, 900}};
-        for (const QSize size : sizes) {
-            form.resize(size);
-            QApplication::processEvents();
-            for (int page = 0; page < 3; ++page) {
-                form.pageControl->setCurrentIndex(page);
+        // With the run's time, then with a Step's line and the per-class counts in its place.
+        for (const bool stepped : {false, true}) {
+            if (stepped)
+                form.actionStepExecute();
+            QVERIFY(form.labelDetail->isVisible() == stepped);
+            for (const QSize size : sizes) {
+                form.resize(size);
                 QApplication::processEvents();
-                CheckTexts(form, size);
+                for (int page = 0; page < 3; ++page) {
+                    form.pageControl->setCurrentIndex(page);
+                    QApplication::processEvents();
+                    CheckTexts(form, size);
+                }
             }
         }
     }
