@@ -8,10 +8,11 @@ TElidedLabel::TElidedLabel(QWidget* parent) : QFrame(parent) {
     setSizePolicy(QSizePolicy::Preferred, QSizePolicy::Fixed);
 }
 
-void TElidedLabel::setText(const QString& text) {
-    if (text == text_)
+void TElidedLabel::setText(const QString& text, const QString& compact) {
+    if (text == text_ && compact == compact_)
         return;
     text_ = text;
+    compact_ = compact;
     UpdateHint();
     updateGeometry();
     update();
@@ -44,11 +45,18 @@ void TElidedLabel::paintEvent(QPaintEvent* event) {
     QPainter painter(this);
     const QRect area = contentsRect();
     painter.setPen(palette().color(foregroundRole()));
+    painter.drawText(area, static_cast<int>(alignment_), ShownText());
+}
+
+QString TElidedLabel::ShownText() const {
     // elidedText also cuts a text that fits exactly (its bearings count): the width that
-    // sizeHint asks for decides, as in Elided().
-    painter.drawText(
-        area, static_cast<int>(alignment_),
-        Elided() ? fontMetrics().elidedText(text_, Qt::ElideRight, area.width()) : text_);
+    // sizeHint asks for decides.
+    const int width = contentsRect().width();
+    if (fontMetrics().horizontalAdvance(text_) <= width)
+        return text_;
+    if (!compact_.isEmpty() && fontMetrics().horizontalAdvance(compact_) <= width)
+        return compact_;
+    return fontMetrics().elidedText(text_, Qt::ElideRight, width);
 }
 
 void TElidedLabel::resizeEvent(QResizeEvent* event) {

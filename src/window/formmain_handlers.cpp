@@ -388,8 +388,8 @@ void TFormMain::UpdateStatus(int64_t totalMs, int64_t intervalMs) {
     panelColor2->setText(QString::number(texts.counts.class2));
     labelHint->setText(QText(texts.hint));
     labelHint->setVisible(!texts.hint.empty());
-    labelClasses->setText(QText(texts.classes));
-    labelDetail->setText(QText(texts.detail));
+    labelClasses->setText(QText(texts.classes), QText(texts.classesCompact));
+    labelDetail->setText(QText(texts.detail), QText(texts.detailCompact));
     // Outside a run the time line is empty and a picked epoch or a Step takes its place.
     labelTime->setVisible(!texts.time.empty() || texts.detail.empty());
     labelDetail->setVisible(!texts.detail.empty());

@@ -686,6 +686,23 @@ class FormMainTest : public QObject {
             const QImage wide = label.grab().toImage().copy(QRect(QPoint(0, 0), exact.size()));
             QCOMPARE(exact, wide);
         }
+        // Too narrow for the whole: the shorter form when it fits, else the whole cut; the whole
+        // as the hint either way.
+        TElidedLabel label;
+        label.setText(QStringLiteral("Class 1: 3 of 208 wrong, Class 2: 1 of 192"),
+                      QStringLiteral("Wrong: 3/208, 1/192"));
+        label.show();  // a shown label gets its resize events at once
+        const int compact =
+            label.fontMetrics().horizontalAdvance(QStringLiteral("Wrong: 3/208, 1/192"));
+        label.resize(compact, label.sizeHint().height());
+        QCOMPARE(label.ShownText(), QStringLiteral("Wrong: 3/208, 1/192"));
+        QCOMPARE(label.toolTip(), label.text());
+        label.resize(compact - 1, label.sizeHint().height());
+        QVERIFY(label.ShownText().startsWith(QStringLiteral("Class 1:")));
+        QVERIFY(label.ShownText().endsWith(QChar(0x2026)));
+        label.resize(label.sizeHint());
+        QCOMPARE(label.ShownText(), label.text());
+        QVERIFY(label.toolTip().isEmpty());
     }
 
     void learnOnAnEmptySetDoesNothing() {

@@ -744,12 +744,17 @@ std::string OneDecimal(double value, std::string_view decimalSeparator) {
 
 namespace {
 
-// "Class 1: 3 of 208 wrong, Class 2: 1 of 192", empty for no points.
-std::string ClassErrorsText(const ClassErrors& c) {
+// "Class 1: 3 of 208 wrong, Class 2: 1 of 192", or compact "Wrong: 3/208, 1/192"; empty for
+// no points.
+std::string ClassErrorsText(const ClassErrors& c, bool compact) {
     if (c.total[0] + c.total[1] == 0)
         return {};
-    return "Class 1: " + std::to_string(c.wrong[0]) + " of " + std::to_string(c.total[0]) +
-           " wrong, Class 2: " + std::to_string(c.wrong[1]) + " of " + std::to_string(c.total[1]);
+    const std::string of = compact ? "/" : " of ";
+    const std::string first = std::to_string(c.wrong[0]) + of + std::to_string(c.total[0]);
+    const std::string second = std::to_string(c.wrong[1]) + of + std::to_string(c.total[1]);
+    if (compact)
+        return "Wrong: " + first + ", " + second;
+    return "Class 1: " + first + " wrong, Class 2: " + second;
 }
 
 // The outputs of a layer with 3 decimals, separated by spaces.
@@ -760,12 +765,16 @@ std::string OutputsText(const std::vector<float>& outputs) {
     return text;
 }
 
+// "Point 41, Class 2: wrong": the presented point, its class, and its answer before the Step.
+std::string StepPointText(const PresentationRecord& step) {
+    return "Point " + std::to_string(step.point + 1) + ", Class " +
+           std::to_string(step.classIndex + 1) + ": " + (step.correct ? "right" : "wrong");
+}
+
 // The status line of a Step: the point, its class, right or wrong, the outputs before and after.
 std::string StepText(const PresentationRecord& step) {
-    std::string text = "Point " + std::to_string(step.point + 1) + ", Class " +
-                       std::to_string(step.classIndex + 1) + ": " +
-                       (step.correct ? "right" : "wrong") + "; " + OutputsText(step.outputsBefore) +
-                       " \u2192 " + OutputsText(step.outputsAfter);
+    std::string text = StepPointText(step) + "; " + OutputsText(step.outputsBefore) + " \u2192 " +
+                       OutputsText(step.outputsAfter);
     if (step.premphase)
         text += " (premphase)";
     if (step.epochEnded)
@@ -810,14 +819,18 @@ StatusTexts MakeStatusTexts(const KestroState& state, int64_t totalMs, int64_t i
                   std::to_string(static_cast<int64_t>(wrong)) + ")";
     texts.age = std::to_string(presentations / 1000) + " K (" + std::to_string(epochs) + " Epochs)";
     texts.counts = CountClasses(state.pointSet);
-    texts.classes = ClassErrorsText(classErrors);
-    if (shown != nullptr)
+    texts.classes = ClassErrorsText(classErrors, false);
+    texts.classesCompact = ClassErrorsText(classErrors, true);
+    if (shown != nullptr) {
         texts.detail = "Epoch " + std::to_string(shown->epoch) + " of " +
                        std::to_string(state.epochCount) + ", MSE " +
                        FormatFixed(4, 0, shown->meanSquaredError) + ", verify " +
                        FormatFixed(2, 0, shown->verifyError * 100.0) + "% (Esc: now)";
-    else if (state.lastStep)
+        texts.detailCompact = "Epoch " + std::to_string(shown->epoch);
+    } else if (state.lastStep) {
         texts.detail = StepText(*state.lastStep);
+        texts.detailCompact = StepPointText(*state.lastStep);
+    }
     if (state.saturated)
         texts.hint = "Saturated: no further learning. Reset Network (F5) or lower ni.";
     return texts;

@@ -139,6 +139,10 @@ struct StatusTexts {
     // What is shown beside the current network: a kept epoch (its counters and errors then fill
     // ni, error and age) or the latest Step; empty otherwise.
     std::string detail;
+    // Shorter forms of the two, for a status too narrow for the whole: "Wrong: 3/208, 1/192",
+    // "Epoch 1200", "Point 41, Class 2: wrong".
+    std::string classesCompact;
+    std::string detailCompact;
 };
 
 // UpdateStatus(totalMs, intervalMs) as texts. decimalSeparator is the user's locale's, used
