@@ -5,6 +5,7 @@
 #include <vector>
 
 #include "core/training_host.h"
+#include "core/units/glowny/startup.h"
 #include "core/units/glowny/timeline.h"
 #include "core/units/glowny/training.h"
 #include "core/units/nnet.h"
@@ -260,9 +261,17 @@ TEST_F(Timelines, ContinuingFromAKeptEpochIsTheRunStoppedThere) {
         EXPECT_TRUE(SameBits(continued, Parameters().data()));
         EXPECT_EQ(continuedGenerator, RandomSeed());
 
-        // A Reset empties the timeline.
+        // A Reset empties the timeline, and so does a structure choice.
         ResetNetwork(longRun, longHost);
         EXPECT_TRUE(longRun.timeline.entries.empty());
+        longRun.learnMode = -3;
+        Learn(longRun, longHost);
+        Step(longRun, longHost);
+        ASSERT_EQ(longRun.timeline.entries.size(), 3u);
+        ChangeStructure(longRun, FindStructure("2:5:2"));
+        EXPECT_TRUE(longRun.timeline.entries.empty());
+        EXPECT_FALSE(longRun.stepping.active);
+        EXPECT_FALSE(longRun.lastStep.has_value());
     }
 }
 
