@@ -527,42 +527,40 @@ void TFormMain::pbNetClick(QPoint position) {
         DrawSignalView(state_->rasterMode, 1, state_->showPoints);
 }
 
-void TFormMain::UpdateNeuronPopup() {
-    const int32_t neuron = hoverNeuron;
-    if (neuron < 0 || neuron >= LayerSize(-1)) {
-        neuronPopup->hide();
-        return;
-    }
+namespace {
+
+// What the diagram says of the neuron (incoming < 0) or connection under the cursor, with what
+// the latest Step did to it on a second line or after the weight.
+QString DiagramHoverText(const KestroState& state, int32_t neuron, int32_t incoming) {
     const int32_t layer = NeuronLayer(neuron);
     const int32_t number = neuron - Layer(layer).first + 1;
+    const PresentationRecord* step = LastStepFor(state);
+    if (incoming >= 0) {
+        const int32_t source = IncomingSource(neuron, incoming);
+        QString text = QStringLiteral("Weight %1 of layer %2 to %3 of layer %4: %5")
+                           .arg(source - Layer(layer - 1).first + 1)
+                           .arg(layer - 1)
+                           .arg(number)
+                           .arg(layer)
+                           .arg(static_cast<double>(IncomingWeight(neuron, incoming)), 0, 'f', 4);
+        const size_t w = IncomingListStart(neuron) + static_cast<size_t>(incoming);
+        if (step != nullptr && w < step->weightChange.size())
+            text += QStringLiteral(", changed by %1")
+                        .arg(static_cast<double>(step->weightChange[w]), 0, 'g', 4);
+        return text;
+    }
     QString text;
-    if (hoverIncoming >= 0) {
-        const int32_t source = IncomingSource(neuron, hoverIncoming);
-        text = QStringLiteral("Weight %1 of layer %2 to %3 of layer %4: %5")
-                   .arg(source - Layer(layer - 1).first + 1)
-                   .arg(layer - 1)
-                   .arg(number)
-                   .arg(layer)
-                   .arg(static_cast<double>(IncomingWeight(neuron, hoverIncoming)), 0, 'f', 4);
-        if (const PresentationRecord* step = LastStepFor(*state_)) {
-            const size_t w = IncomingListStart(neuron) + static_cast<size_t>(hoverIncoming);
-            if (w < step->weightChange.size())
-                text += QStringLiteral(", changed by %1")
-                            .arg(static_cast<double>(step->weightChange[w]), 0, 'g', 4);
-        }
-    } else if (layer == 0) {
+    if (layer == 0)
         text = number == 1 ? QStringLiteral("Input x") : QStringLiteral("Input y");
-    } else {
+    else
         text = QStringLiteral("%1 %2 of layer %3, bias %4")
                    .arg(layer == LayerCount() - 1 ? QStringLiteral("Output")
                                                   : QStringLiteral("Neuron"))
                    .arg(number)
                    .arg(layer)
                    .arg(static_cast<double>(NeuronBias(neuron)), 0, 'f', 4);
-    }
-    if (const PresentationRecord* step = LastStepFor(*state_);
-        step != nullptr && hoverIncoming < 0 && static_cast<size_t>(neuron) < step->delta.size()) {
-        const auto i = static_cast<size_t>(neuron);
+    const auto i = static_cast<size_t>(neuron);
+    if (step != nullptr && i < step->delta.size()) {
         text += QStringLiteral("\nStep: output %1, delta %2")
                     .arg(static_cast<double>(step->output[i]), 0, 'f', 4)
                     .arg(static_cast<double>(step->delta[i]), 0, 'g', 4);
@@ -570,36 +568,51 @@ void TFormMain::UpdateNeuronPopup() {
             text += QStringLiteral(", bias changed by %1")
                         .arg(static_cast<double>(step->biasChange[i]), 0, 'g', 4);
     }
-    if (layer > 0 && hoverIncoming < 0) {
-        // The neuron's output over the plane (+1 in the class-1 colour, -1 in the class-2
-        // colour) at the screen's pixel ratio, with its name and bias below.
-        const qreal ratio = devicePixelRatioF();
-        const int size = static_cast<int>(NeuronPictureSize * ratio + 0.5);
-        // Cells of 2 logical pixels: a smooth function, at a quarter of the evaluations.
-        QImage picture = NeuronPicture(CopyNetwork(), neuron, size,
-                                       std::max(1, static_cast<int>(2 * ratio + 0.5)));
-        picture.setDevicePixelRatio(ratio);
-        // The text may hold a second line, the latest Step's values.
-        const QFontMetrics metrics(font());
-        const QStringList lines = text.split(QLatin1Char('\n'));
-        int textWidth = 0;
-        for (const QString& line : lines)
-            textWidth = std::max(textWidth, metrics.horizontalAdvance(line));
-        const int textHeight = metrics.height() * static_cast<int>(lines.size()) + 2;
-        const int width = std::max(NeuronPictureSize, textWidth + 4);
-        QPixmap shown(QSize(static_cast<int>(width * ratio + 0.5),
-                            static_cast<int>((NeuronPictureSize + textHeight) * ratio + 0.5)));
-        shown.setDevicePixelRatio(ratio);
-        shown.fill(palette().color(QPalette::ToolTipBase));
-        QPainter painter(&shown);
-        painter.drawImage(QPoint((width - NeuronPictureSize) / 2, 0), picture);
-        painter.setPen(palette().color(QPalette::ToolTipText));
-        painter.drawText(QRect(0, NeuronPictureSize, width, textHeight), Qt::AlignCenter, text);
-        painter.end();
-        neuronPopup->setPixmap(shown);
-    } else {
-        neuronPopup->setText(text);
+    return text;
+}
+
+// The neuron's output over the plane (+1 in the class-1 colour, -1 in the class-2 colour) at
+// the given pixel ratio, with the text (one or two lines) below it.
+QPixmap NeuronPopupPicture(int32_t neuron, const QString& text, qreal ratio, const QFont& font,
+                           const QPalette& palette) {
+    const int size = static_cast<int>(NeuronPictureSize * ratio + 0.5);
+    // Cells of 2 logical pixels: a smooth function, at a quarter of the evaluations.
+    QImage picture =
+        NeuronPicture(CopyNetwork(), neuron, size, std::max(1, static_cast<int>(2 * ratio + 0.5)));
+    picture.setDevicePixelRatio(ratio);
+    const QFontMetrics metrics(font);
+    const QStringList lines = text.split(QLatin1Char('\n'));
+    int textWidth = 0;
+    for (const QString& line : lines)
+        textWidth = std::max(textWidth, metrics.horizontalAdvance(line));
+    const int textHeight = metrics.height() * static_cast<int>(lines.size()) + 2;
+    const int width = std::max(NeuronPictureSize, textWidth + 4);
+    QPixmap shown(QSize(static_cast<int>(width * ratio + 0.5),
+                        static_cast<int>((NeuronPictureSize + textHeight) * ratio + 0.5)));
+    shown.setDevicePixelRatio(ratio);
+    shown.fill(palette.color(QPalette::ToolTipBase));
+    QPainter painter(&shown);
+    painter.setFont(font);
+    painter.drawImage(QPoint((width - NeuronPictureSize) / 2, 0), picture);
+    painter.setPen(palette.color(QPalette::ToolTipText));
+    painter.drawText(QRect(0, NeuronPictureSize, width, textHeight), Qt::AlignCenter, text);
+    return shown;
+}
+
+}  // namespace
+
+void TFormMain::UpdateNeuronPopup() {
+    const int32_t neuron = hoverNeuron;
+    if (neuron < 0 || neuron >= LayerSize(-1)) {
+        neuronPopup->hide();
+        return;
     }
+    const QString text = DiagramHoverText(*state_, neuron, hoverIncoming);
+    if (NeuronLayer(neuron) > 0 && hoverIncoming < 0)
+        neuronPopup->setPixmap(
+            NeuronPopupPicture(neuron, text, devicePixelRatioF(), font(), palette()));
+    else
+        neuronPopup->setText(text);
     neuronPopup->adjustSize();
     neuronPopup->move(pbNet->mapToGlobal(QPoint(pbNet->width() + 4, hoverPosition.y() - 10)));
     neuronPopup->show();
