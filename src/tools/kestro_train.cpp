@@ -898,6 +898,85 @@ T Percentile(const std::vector<T>& sorted, size_t percent) {
     return sorted[(percent * sorted.size() + 99) / 100 - 1];
 }
 
+// What the seeds' runs add up to: how many reached the stop rule and ended saturated, and each
+// seed's last epochs and error, for the summary line.
+struct SeedSummary {
+    int64_t reached = 0;
+    int64_t saturated = 0;
+    std::vector<int64_t> epochs;
+    std::vector<float> errors;
+
+    // Prints the end lines of one seed's finished run with its seed, and counts its outcome.
+    void Add(uint64_t seed, const SeedRun& run, Output& out) {
+        std::string_view lastEnd;
+        std::string_view rest = run.output;
+        while (!rest.empty()) {
+            const size_t end = rest.find('\n');
+            const std::string_view line = rest.substr(0, end);
+            rest = end == std::string_view::npos ? "" : rest.substr(end + 1);
+            constexpr std::string_view EndTag = "{\"event\":\"end\",";
+            if (line.starts_with(EndTag)) {
+                out.Text(EndTag).Text("\"seed\":").Int(static_cast<int64_t>(seed));
+                out.Text(",").Text(line.substr(EndTag.size())).EndLine();
+                lastEnd = line;
+            } else if (line.starts_with("{\"event\":\"outcome\"")) {
+                reached += ValueOf(line, "reached") == "true";
+            }
+        }
+        saturated += ValueOf(lastEnd, "saturated") == "true";
+        const std::string_view epochText = ValueOf(lastEnd, "epochs");
+        const std::string_view errorText = ValueOf(lastEnd, "error");
+        int64_t epochCount = 0;
+        float error = 0;
+        std::from_chars(epochText.data(), epochText.data() + epochText.size(), epochCount);
+        std::from_chars(errorText.data(), errorText.data() + errorText.size(), error);
+        epochs.push_back(epochCount);
+        errors.push_back(error);
+    }
+
+    // The summary line.
+    void Write(Output& out) {
+        std::sort(epochs.begin(), epochs.end());
+        std::sort(errors.begin(), errors.end());
+        out.Text("{\"event\":\"summary\",\"runs\":").Int(static_cast<int64_t>(epochs.size()));
+        out.Text(",\"reached\":").Int(reached);
+        out.Text(",\"saturated\":").Int(saturated);
+        out.Text(",\"epochs_median\":").Int(Percentile(epochs, 50));
+        out.Text(",\"epochs_p90\":").Int(Percentile(epochs, 90));
+        out.Text(",\"error_median\":").Float(Percentile(errors, 50)).Text("}");
+        out.EndLine();
+    }
+};
+
+// Why a seed's run failed, or empty when it exited with status 0.
+std::string SeedFailure(uint64_t seed, const SeedRun& run) {
+    if (WIFEXITED(run.status) && WEXITSTATUS(run.status) == 0)
+        return {};
+    return "the run of seed " + std::to_string(seed) +
+           (WIFEXITED(run.status)
+                ? " ended with exit status " + std::to_string(WEXITSTATUS(run.status))
+                : " was ended by signal " + std::to_string(WTERMSIG(run.status)));
+}
+
+// Waits until some running seeds have output or end; moves the ended ones to finished.
+void CollectRuns(std::map<uint64_t, SeedRun>& running, std::map<uint64_t, SeedRun>& finished) {
+    std::vector<pollfd> fds;
+    for (const auto& [seed, run] : running)
+        fds.push_back(pollfd{run.fd, POLLIN, 0});
+    if (poll(fds.data(), fds.size(), -1) < 0 && errno != EINTR)
+        throw std::system_error(errno, std::generic_category(), "poll");
+    for (const pollfd& fd : fds) {
+        if (fd.revents == 0)
+            continue;
+        const auto at = std::find_if(running.begin(), running.end(),
+                                     [&fd](const auto& r) { return r.second.fd == fd.fd; });
+        if (ReadSome(at->second)) {
+            finished.insert(std::move(*at));
+            running.erase(at);
+        }
+    }
+}
+
 // --seeds A-B: the same options once for every seed, `jobs` processes at a time; the end lines
 // in seed order with their seed, then the summary. The output does not depend on `jobs`.
 int RunSeeds(const ParsedOptions& parsed) {
@@ -921,9 +1000,7 @@ int RunSeeds(const ParsedOptions& parsed) {
     uint64_t next = first;     // the next seed to start
     uint64_t printed = first;  // the next seed to print
     std::string failure;
-    int64_t reached = 0, saturated = 0;
-    std::vector<int64_t> epochs;
-    std::vector<float> errors;
+    SeedSummary summary;
     while (printed <= last && (failure.empty() || !running.empty())) {
         while (failure.empty() && next <= last && running.size() < jobs) {
             std::vector<std::string> args = {std::string(ProgramName)};
@@ -933,57 +1010,14 @@ int RunSeeds(const ParsedOptions& parsed) {
         }
         if (running.empty())
             break;
-        std::vector<pollfd> fds;
-        for (const auto& [seed, run] : running)
-            fds.push_back(pollfd{run.fd, POLLIN, 0});
-        if (poll(fds.data(), fds.size(), -1) < 0 && errno != EINTR)
-            throw std::system_error(errno, std::generic_category(), "poll");
-        for (const pollfd& fd : fds) {
-            if (fd.revents == 0)
-                continue;
-            const auto at = std::find_if(running.begin(), running.end(),
-                                         [&fd](const auto& r) { return r.second.fd == fd.fd; });
-            if (ReadSome(at->second)) {
-                finished.insert(std::move(*at));
-                running.erase(at);
-            }
-        }
+        CollectRuns(running, finished);
         // Seeds are printed in order, each as soon as it and all before it are done.
         for (auto done = finished.find(printed); failure.empty() && done != finished.end();
              done = finished.find(printed)) {
-            const SeedRun& run = done->second;
-            if (!WIFEXITED(run.status) || WEXITSTATUS(run.status) != 0) {
-                failure =
-                    "the run of seed " + std::to_string(printed) +
-                    (WIFEXITED(run.status)
-                         ? " ended with exit status " + std::to_string(WEXITSTATUS(run.status))
-                         : " was ended by signal " + std::to_string(WTERMSIG(run.status)));
+            failure = SeedFailure(printed, done->second);
+            if (!failure.empty())
                 break;
-            }
-            std::string_view lastEnd;
-            std::string_view rest = run.output;
-            while (!rest.empty()) {
-                const size_t end = rest.find('\n');
-                const std::string_view line = rest.substr(0, end);
-                rest = end == std::string_view::npos ? "" : rest.substr(end + 1);
-                constexpr std::string_view EndTag = "{\"event\":\"end\",";
-                if (line.starts_with(EndTag)) {
-                    out.Text(EndTag).Text("\"seed\":").Int(static_cast<int64_t>(printed));
-                    out.Text(",").Text(line.substr(EndTag.size())).EndLine();
-                    lastEnd = line;
-                } else if (line.starts_with("{\"event\":\"outcome\"")) {
-                    reached += ValueOf(line, "reached") == "true";
-                }
-            }
-            saturated += ValueOf(lastEnd, "saturated") == "true";
-            const std::string_view epochText = ValueOf(lastEnd, "epochs");
-            const std::string_view errorText = ValueOf(lastEnd, "error");
-            int64_t epochCount = 0;
-            float error = 0;
-            std::from_chars(epochText.data(), epochText.data() + epochText.size(), epochCount);
-            std::from_chars(errorText.data(), errorText.data() + errorText.size(), error);
-            epochs.push_back(epochCount);
-            errors.push_back(error);
+            summary.Add(printed, done->second, out);
             finished.erase(done);
             ++printed;
         }
@@ -993,15 +1027,7 @@ int RunSeeds(const ParsedOptions& parsed) {
         std::fprintf(stderr, "%s: error: %s\n", ProgramName.data(), failure.c_str());
         return 1;
     }
-    std::sort(epochs.begin(), epochs.end());
-    std::sort(errors.begin(), errors.end());
-    out.Text("{\"event\":\"summary\",\"runs\":").Int(static_cast<int64_t>(epochs.size()));
-    out.Text(",\"reached\":").Int(reached);
-    out.Text(",\"saturated\":").Int(saturated);
-    out.Text(",\"epochs_median\":").Int(Percentile(epochs, 50));
-    out.Text(",\"epochs_p90\":").Int(Percentile(epochs, 90));
-    out.Text(",\"error_median\":").Float(Percentile(errors, 50)).Text("}");
-    out.EndLine();
+    summary.Write(out);
     return 0;
 }
 
