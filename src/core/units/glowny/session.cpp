@@ -749,6 +749,66 @@ size_t TimelineValueCount(const NetworkValues& network) {
     return 2 * network.bias.size() + 2 * network.weight.size();
 }
 
+namespace {
+
+QJsonObject GenerationObject(const GenerateOptions& g) {
+    return {{"amount", IntValue(g.amount)},
+            {"arrangement", IntValue(g.arrangement)},
+            {"equal", g.equal},
+            {"minDistBetween", g.minDistBetween},
+            {"minDistInside", g.minDistInside},
+            {"minDistance", FloatValue(g.minDistance)}};
+}
+
+QJsonObject LearnObject(const LearnParameters& p) {
+    return {{"ni", FloatValue(p.ni)},
+            {"niMinimal", FloatValue(p.niMinimal)},
+            {"downFactor", FloatValue(p.downFactor)},
+            {"epochDownRate", FloatValue(p.epochDownRate)},
+            {"alpha", FloatValue(p.alpha)}};
+}
+
+QJsonObject ControlsObject(const LearnControls& c) {
+    return {{"niPosition", IntValue(c.niPosition)},
+            {"downPosition", IntValue(c.downPosition)},
+            {"niMinPosition", IntValue(c.niMinPosition)},
+            {"alphaPosition", IntValue(c.alphaPosition)},
+            {"autoDecrease", c.autoDecrease},
+            {"momentum", c.momentum},
+            {"premphase", c.premphase},
+            {"verify", c.verify},
+            {"order", IntValue(c.orderIndex)},
+            {"resetAtBeginning", c.resetAtBeginning}};
+}
+
+QJsonObject CountersObject(const KestroState& s) {
+    return {{"presentations", IntValue(s.presentationCount)},
+            {"lastStatus", IntValue(s.lastStatusCount)},
+            {"restartPending", s.restartPending},
+            {"epochs", IntValue(s.epochCount)},
+            {"classificationError", FloatValue(s.classificationError)}};
+}
+
+QJsonObject ViewObject(const KestroState& s) {
+    return {{"raster", IntValue(static_cast<int32_t>(s.rasterMode))},
+            {"showPoints", s.showPoints},
+            {"showAxes", s.showAxes},
+            {"showError", s.showError},
+            {"showVerify", s.showVerify},
+            {"showMse", s.showMse},
+            {"showNi", s.showNi},
+            {"neuron", IntValue(s.viewNeuron)},
+            {"weightColors", s.showWeightColors},
+            {"firstLayerLines", s.showFirstLayerLines},
+            {"wrongOnly", s.showWrongOnly}};
+}
+
+QString Latin1(std::string_view text) {
+    return QString::fromLatin1(text.data(), static_cast<qsizetype>(text.size()));
+}
+
+}  // namespace
+
 std::string SessionJson(const SessionData& data) {
     const KestroState& s = data.state;
     KESTRO_ASSERT(s.structureIndex >= 0 &&
@@ -757,9 +817,6 @@ std::string SessionJson(const SessionData& data) {
     // A file whose networks do not fit its structure could not be opened again.
     KESTRO_ASSERT(data.network.layerSizes == StructureSizes(structure));
     KESTRO_ASSERT(s.restartNetwork.layerSizes == StructureSizes(structure));
-    const LearnParameters& p = s.learnParameters;
-    const LearnControls& c = s.controls;
-    const GenerateOptions& g = s.generateOptions;
     QJsonArray order;
     for (int32_t i = 0; i < s.orderCount; ++i)
         order.append(IntValue(s.orderArray[i]));
@@ -769,12 +826,10 @@ std::string SessionJson(const SessionData& data) {
 
     // QJsonObject orders its keys alphabetically when written; the README lists them so.
     const QJsonObject root{
-        {"format", QString::fromLatin1(SessionFormatName.data(),
-                                       static_cast<qsizetype>(SessionFormatName.size()))},
+        {"format", Latin1(SessionFormatName)},
         {"version", SessionFormatVersion},
         {"generator", IntValue(data.generator)},
-        {"structure",
-         QString::fromLatin1(structure.data(), static_cast<qsizetype>(structure.size()))},
+        {"structure", Latin1(structure)},
         {"network", NetworkObject(data.network)},
         {"restartNetwork", NetworkObject(s.restartNetwork)},
         {"points", PointArray(s.pointSet.points, s.pointSet.count)},
@@ -782,48 +837,16 @@ std::string SessionJson(const SessionData& data) {
         {"shape",
          QJsonObject{{"id", IntValue(s.shapeState.shapeId)},
                      {"parameters", FloatArray(s.shapeState.parameters, ShapeParameterCount)}}},
-        {"generation", QJsonObject{{"amount", IntValue(g.amount)},
-                                   {"arrangement", IntValue(g.arrangement)},
-                                   {"equal", g.equal},
-                                   {"minDistBetween", g.minDistBetween},
-                                   {"minDistInside", g.minDistInside},
-                                   {"minDistance", FloatValue(g.minDistance)}}},
-        {"learn", QJsonObject{{"ni", FloatValue(p.ni)},
-                              {"niMinimal", FloatValue(p.niMinimal)},
-                              {"downFactor", FloatValue(p.downFactor)},
-                              {"epochDownRate", FloatValue(p.epochDownRate)},
-                              {"alpha", FloatValue(p.alpha)}}},
-        {"controls", QJsonObject{{"niPosition", IntValue(c.niPosition)},
-                                 {"downPosition", IntValue(c.downPosition)},
-                                 {"niMinPosition", IntValue(c.niMinPosition)},
-                                 {"alphaPosition", IntValue(c.alphaPosition)},
-                                 {"autoDecrease", c.autoDecrease},
-                                 {"momentum", c.momentum},
-                                 {"premphase", c.premphase},
-                                 {"verify", c.verify},
-                                 {"order", IntValue(c.orderIndex)},
-                                 {"resetAtBeginning", c.resetAtBeginning}}},
+        {"generation", GenerationObject(s.generateOptions)},
+        {"learn", LearnObject(s.learnParameters)},
+        {"controls", ControlsObject(s.controls)},
         {"learnMode", IntValue(s.learnMode)},
         {"drawPeriod", IntValue(s.drawPeriod)},
-        {"counters", QJsonObject{{"presentations", IntValue(s.presentationCount)},
-                                 {"lastStatus", IntValue(s.lastStatusCount)},
-                                 {"restartPending", s.restartPending},
-                                 {"epochs", IntValue(s.epochCount)},
-                                 {"classificationError", FloatValue(s.classificationError)}}},
+        {"counters", CountersObject(s)},
         {"order", order},
         {"histories", histories},
         {"timeline", TimelineObject(data)},
-        {"view", QJsonObject{{"raster", IntValue(static_cast<int32_t>(s.rasterMode))},
-                             {"showPoints", s.showPoints},
-                             {"showAxes", s.showAxes},
-                             {"showError", s.showError},
-                             {"showVerify", s.showVerify},
-                             {"showMse", s.showMse},
-                             {"showNi", s.showNi},
-                             {"neuron", IntValue(s.viewNeuron)},
-                             {"weightColors", s.showWeightColors},
-                             {"firstLayerLines", s.showFirstLayerLines},
-                             {"wrongOnly", s.showWrongOnly}}},
+        {"view", ViewObject(s)},
     };
     const QByteArray json = QJsonDocument(root).toJson(QJsonDocument::Indented);
     return std::string(json.constData(), static_cast<size_t>(json.size()));
