@@ -16,23 +16,11 @@ namespace {
 
 using kestro::bench::Structures;
 
-using kestro::bench::NoWindow;
-
-// A start-up state with 2000 points and the given structure.
-std::unique_ptr<kestro::KestroState> FullState(int structure) {
-    auto state = std::make_unique<kestro::KestroState>();
-    NoWindow host;
-    kestro::SetRandomSeed(1);
-    state->generateOptions.amount = kestro::MaxPoints;
-    if (!kestro::StartUp(*state, host))
-        return nullptr;
-    kestro::ChangeStructure(*state, kestro::FindStructure(Structures[structure]));
-    return state;
-}
+using kestro::bench::FullState;
 
 // Undo (or redo) of a step that replaced a full set by another full set.
 void UndoFullStep(benchmark::State& bench) {
-    auto state = FullState(0);
+    auto state = FullState(Structures[0]);
     kestro::PointsSnapshot other = kestro::TakePointsSnapshot(*state);
     for (kestro::SamplePoint& p : other.points)
         p.x = -p.x;
@@ -48,7 +36,7 @@ void UndoFullStep(benchmark::State& bench) {
 
 // The error line's refresh: the classification error of the network on 2000 points.
 void ErrorLineRefresh(benchmark::State& bench) {
-    auto state = FullState(static_cast<int>(bench.range(0)));
+    auto state = FullState(Structures[bench.range(0)]);
     float error = 0;
     for (auto _ : bench) {
         error = kestro::MeasureClassificationError(*state);

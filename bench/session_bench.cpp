@@ -18,17 +18,11 @@
 
 namespace {
 
-using kestro::bench::NoWindow;
-
 // 2000 points, 2:100:2, and 2001 checkpoints' values in every history (all slots used, step 2).
 std::unique_ptr<kestro::KestroState> LargestSession() {
-    auto state = std::make_unique<kestro::KestroState>();
-    NoWindow host;
-    kestro::SetRandomSeed(1);
-    state->generateOptions.amount = kestro::MaxPoints;
-    if (!kestro::StartUp(*state, host))
+    auto state = kestro::bench::FullState("2:100:2");
+    if (!state)
         return nullptr;
-    kestro::ChangeStructure(*state, kestro::FindStructure("2:100:2"));
     for (int v = 0; v < 4000; ++v)
         for (kestro::ErrorHistory& h : state->histories.series)
             kestro::AppendHistory(h, kestro::RandomUniform(0, 1));
@@ -41,10 +35,8 @@ std::unique_ptr<kestro::KestroState> LargestSessionWithTimeline() {
     auto state = LargestSession();
     if (!state)
         return nullptr;
-    std::vector<float> network(static_cast<size_t>(kestro::ParameterCount()));
+    const int32_t size = kestro::ParameterCount();
     for (int32_t i = 0; i < kestro::TimelineCapacity; ++i) {
-        for (float& value : network)
-            value = kestro::RandomUniform(-1, 1);
         kestro::TimelineEntry entry;
         entry.epoch = 2 * (i + 1);
         entry.presentationCount = entry.epoch * kestro::MaxPoints;
@@ -54,8 +46,9 @@ std::unique_ptr<kestro::KestroState> LargestSessionWithTimeline() {
         entry.meanSquaredError = kestro::RandomUniform(0, 1);
         entry.verifyError = kestro::RandomUniform(0, 1);
         entry.generator = kestro::RandomSeed();
-        kestro::KeepInTimeline(state->timeline, entry, network.data(),
-                               static_cast<int32_t>(network.size()));
+        float* network = kestro::KeepInTimeline(state->timeline, entry, size);
+        for (int32_t k = 0; network != nullptr && k < size; ++k)
+            network[k] = kestro::RandomUniform(-1, 1);
     }
     // The counters of the run that kept them.
     state->epochCount = state->timeline.entries.back().epoch;

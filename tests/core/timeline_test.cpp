@@ -178,7 +178,8 @@ TEST_F(Timelines, ThinningKeepsTheRightEpochsInBoundedMemory) {
         network.assign(size, static_cast<float>(epoch));
         TimelineEntry entry;
         entry.epoch = epoch;
-        KeepInTimeline(timeline, entry, network.data(), size);
+        if (float* kept = KeepInTimeline(timeline, entry, size))
+            std::copy(network.begin(), network.end(), kept);
         ASSERT_LE(TimelineBytes(timeline), bound);
         if (epoch != 1000 && epoch != 1001 && epoch != 2001 && epoch != 2002 && epoch != 70000)
             continue;

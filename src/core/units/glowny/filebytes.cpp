@@ -27,10 +27,8 @@ std::string UnspellableFileName(const std::filesystem::path& path) {
            "\" is not valid in the system's encoding";
 }
 
-FileResult ReadFileBytes(const std::filesystem::path& path, int64_t maxBytes, std::string_view what,
-                         std::string& bytes) {
+FileResult FileToRead(const std::filesystem::path& path, QString& name) {
     FileResult result;
-    QString name;
     if (!QtFileName(path, name)) {
         result.status = FileStatus::Failed;
         result.message = UnspellableFileName(path);
@@ -38,11 +36,18 @@ FileResult ReadFileBytes(const std::filesystem::path& path, int64_t maxBytes, st
     }
     // Only an existing regular file is read: a missing file, a directory or a device (which may
     // never end) is left alone without a message.
-    const QFileInfo info(name);
-    if (!info.isFile()) {
+    if (!QFileInfo(name).isFile())
         result.status = FileStatus::NotAFile;
+    return result;
+}
+
+FileResult ReadFileBytes(const std::filesystem::path& path, int64_t maxBytes, std::string_view what,
+                         std::string& bytes) {
+    QString name;
+    FileResult result = FileToRead(path, name);
+    if (result.status != FileStatus::Done)
         return result;
-    }
+    const QFileInfo info(name);
     const auto tooLarge = [&] {
         result.status = FileStatus::Refused;
         result.message = "\"" + name.toStdString() + "\" is too large to be a " +

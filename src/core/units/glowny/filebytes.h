@@ -32,6 +32,10 @@ bool QtFileName(const std::filesystem::path& path, QString& name);
 // The message for a name QtFileName cannot spell (valid UTF-8, with replacement characters).
 std::string UnspellableFileName(const std::filesystem::path& path);
 
+// The name of a file to read: Failed (with the message) when the name cannot be spelt, NotAFile
+// when it is not an existing regular file, else Done with name set.
+[[nodiscard]] FileResult FileToRead(const std::filesystem::path& path, QString& name);
+
 // Reads a whole file into bytes. `what` names the kind of file in messages ("session file").
 // NotAFile: the path is not an existing regular file. Failed: the name cannot be spelt, or the
 // file cannot be opened or read. Refused: the file is larger than maxBytes. bytes is changed

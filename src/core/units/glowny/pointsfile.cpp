@@ -2,7 +2,6 @@
 
 #include <QByteArray>
 #include <QFile>
-#include <QFileInfo>
 #include <QString>
 #include <algorithm>
 #include <charconv>
@@ -334,19 +333,11 @@ int32_t ParsePointsBytes(std::string_view bytes, PointSet& set) {
 }
 
 FileResult LoadPointsFile(const std::filesystem::path& path, PointSet& set) {
-    FileResult result;
+    // Read as a stream, whatever its length: the reader stops once the set is full.
     QString name;
-    if (!QtFileName(path, name)) {
-        result.status = FileStatus::Failed;
-        result.message = UnspellableFileName(path);
+    FileResult result = FileToRead(path, name);
+    if (result.status != FileStatus::Done)
         return result;
-    }
-    // Only an existing regular file is read: a missing file, a directory or a device (which may
-    // never end) is left alone without a message.
-    if (!QFileInfo(name).isFile()) {
-        result.status = FileStatus::NotAFile;
-        return result;
-    }
     QFile file(name);
     if (!file.open(QIODevice::ReadOnly)) {
         result.status = FileStatus::Failed;

@@ -25,8 +25,6 @@ struct StepPosition {
 struct PresentationRecord {
     int32_t point = -1;  // index of the presented point
     int32_t classIndex = 0;
-    float x = 0;
-    float y = 0;
     bool premphase = false;  // presented by the premphase pass
     bool correct = false;    // answered right before the step (TrainSample's result)
     int64_t epoch = 0;
@@ -38,7 +36,6 @@ struct PresentationRecord {
     std::vector<float> biasChange;     // new bias - old bias
     std::vector<float> weightChange;   // new weight - old weight
     bool epochEnded = false;           // the epoch's end steps ran after it
-    bool checkpoint = false;           // ... including a checkpoint
 };
 
 }  // namespace kestro

@@ -5,6 +5,7 @@
 
 #include "core/units/errors.h"
 #include "core/units/glowny/state.h"
+#include "core/units/glowny/training.h"
 #include "core/units/nnet.h"
 #include "core/units/random.h"
 
@@ -42,16 +43,15 @@ void ThinTimeline(Timeline& timeline) {
 
 }  // namespace
 
-void KeepInTimeline(Timeline& timeline, const TimelineEntry& entry, const float* network,
-                    int32_t entrySize) {
+float* KeepInTimeline(Timeline& timeline, const TimelineEntry& entry, int32_t entrySize) {
     KESTRO_ASSERT(timeline.entries.empty() || timeline.entrySize == entrySize);
     KESTRO_ASSERT(timeline.entries.empty() || timeline.entries.back().epoch < entry.epoch);
     if (entry.epoch % timeline.step != 0)
-        return;
+        return nullptr;
     if (static_cast<int32_t>(timeline.entries.size()) >= TimelineCapacity) {
         ThinTimeline(timeline);
         if (entry.epoch % timeline.step != 0)
-            return;
+            return nullptr;
     }
     if (timeline.entries.empty()) {
         timeline.entrySize = entrySize;
@@ -61,7 +61,8 @@ void KeepInTimeline(Timeline& timeline, const TimelineEntry& entry, const float*
                                 static_cast<size_t>(entrySize));
     }
     timeline.entries.push_back(entry);
-    timeline.values.insert(timeline.values.end(), network, network + entrySize);
+    timeline.values.resize(timeline.values.size() + static_cast<size_t>(entrySize));
+    return timeline.values.data() + timeline.values.size() - static_cast<size_t>(entrySize);
 }
 
 size_t TimelineBytes(const Timeline& timeline) {
@@ -120,29 +121,6 @@ std::vector<float> CurrentParameters(const KestroState& state) {
     return values;
 }
 
-namespace {
-
-// Sets the correct flags of points 0 to count - 1 from the engine's network, as a checkpoint
-// does.
-void MarkCorrect(SamplePoint* points, int32_t count) {
-    std::vector<float> x(static_cast<size_t>(count)), y(static_cast<size_t>(count));
-    std::vector<int32_t> winners(static_cast<size_t>(count));
-    for (int32_t p = 0; p < count; ++p) {
-        x[static_cast<size_t>(p)] = points[p].x;
-        y[static_cast<size_t>(p)] = points[p].y;
-    }
-    PointBatch batch;
-    batch.x = x.data();
-    batch.y = y.data();
-    batch.count = count;
-    batch.winners = winners.data();
-    EvaluateBatch(batch);
-    for (int32_t p = 0; p < count; ++p)
-        points[p].correct = winners[static_cast<size_t>(p)] == points[p].classIndex;
-}
-
-}  // namespace
-
 void ContinueFromHere(KestroState& state) {
     Timeline& timeline = state.timeline;
     KESTRO_ASSERT(!state.learning && timeline.shown >= 0);
@@ -167,10 +145,9 @@ void ContinueFromHere(KestroState& state) {
         TruncateHistory(series, entry.historyCount);
         RefineHistory(series, std::min(entry.historyStep, series.step));
     }
-    if (state.pointSet.count > 0)
-        MarkCorrect(state.pointSet.points, state.pointSet.count);
+    MarkAnswers(state.pointSet.points, state.pointSet.count);
     if (state.controls.verify)
-        MarkCorrect(state.verifySet.points, VerifySetSize);
+        MarkAnswers(state.verifySet.points, VerifySetSize);
     state.saturated = false;
     state.stepping = {};
     state.lastStep.reset();

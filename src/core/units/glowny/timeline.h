@@ -18,6 +18,7 @@ constexpr int32_t TimelineCapacity = 1000;
 struct ClassErrors {
     int32_t wrong[2] = {};
     int32_t total[2] = {};
+    int32_t Wrong() const { return wrong[0] + wrong[1]; }
 };
 
 // What a checkpoint measured, with the counters and the generator that continuing needs.
@@ -54,11 +55,11 @@ struct Timeline {
 // Empties the timeline (step 1). The engine must not hold a shown entry (ReturnToNow first).
 void ClearTimeline(Timeline& timeline);
 
-// Keeps a checkpoint's entry and network (entrySize floats; the first entry sets entrySize, a
-// different size asserts) unless its epoch is not a multiple of the step; a full store is
-// thinned first. Epochs must ascend.
-void KeepInTimeline(Timeline& timeline, const TimelineEntry& entry, const float* network,
-                    int32_t entrySize);
+// Keeps a checkpoint's entry unless its epoch is not a multiple of the step (a full store is
+// thinned first) and returns where its network of entrySize floats goes, or null when it is not
+// kept. The first entry sets entrySize, a different size asserts; epochs must ascend.
+[[nodiscard]] float* KeepInTimeline(Timeline& timeline, const TimelineEntry& entry,
+                                    int32_t entrySize);
 
 // The memory the timeline holds, in bytes.
 size_t TimelineBytes(const Timeline& timeline);

@@ -20,18 +20,27 @@ namespace {
 // Time between status refreshes during a run.
 constexpr int64_t StatusPeriodMs = 500;
 
-// Buffers of the checkpoint's many-points evaluation and of the network it keeps, made once
-// per run.
+// The wrong answers per class of points 0 to count - 1, given the engine's answers.
+ClassErrors TallyAnswers(const SamplePoint* points, const int32_t* winners, int32_t count) {
+    ClassErrors counts;
+    for (int32_t p = 0; p < count; ++p) {
+        const auto c = static_cast<size_t>(points[p].classIndex != 0);
+        counts.total[c] += 1;
+        counts.wrong[c] += winners[p] != points[p].classIndex ? 1 : 0;
+    }
+    return counts;
+}
+
+// Buffers of a many-points evaluation, made once per run for its checkpoints.
 struct CheckpointScratch {
     std::vector<float> x, y, errors;
     std::vector<int32_t> classes, winners;
-    std::vector<float> parameters;
     CheckpointScratch()
         : x(MaxPoints), y(MaxPoints), errors(MaxPoints), classes(MaxPoints), winners(MaxPoints) {}
 
-    // Evaluates points 0 to count - 1 at once (with OutputError into errors when withErrors),
-    // sets their correct flags and returns how many were answered wrongly.
-    int32_t Evaluate(SamplePoint* points, int32_t count, bool withErrors) {
+    // The engine's answers for points 0 to count - 1 into winners, at once (with OutputError
+    // into errors when withErrors).
+    void Answer(const SamplePoint* points, int32_t count, bool withErrors) {
         for (int32_t p = 0; p < count; ++p) {
             x[p] = points[p].x;
             y[p] = points[p].y;
@@ -46,14 +55,16 @@ struct CheckpointScratch {
             batch.classes = classes.data();
             batch.errors = errors.data();
         }
-        EvaluateBatch(batch);
-        int32_t wrong = 0;
-        for (int32_t p = 0; p < count; ++p) {
-            points[p].correct = winners[p] == points[p].classIndex;
-            if (!points[p].correct)
-                ++wrong;
-        }
-        return wrong;
+        if (count > 0)
+            EvaluateBatch(batch);
+    }
+
+    // Answer, then the points' correct flags set from it; returns the wrong answers per class.
+    ClassErrors Evaluate(SamplePoint* points, int32_t count, bool withErrors) {
+        Answer(points, count, withErrors);
+        for (int32_t p = 0; p < count; ++p)
+            points[p].correct = winners[static_cast<size_t>(p)] == points[p].classIndex;
+        return TallyAnswers(points, winners.data(), count);
     }
 };
 static_assert(VerifySetSize <= MaxPoints);
@@ -112,25 +123,10 @@ void UpdateSaturation(KestroState& state) {
                       WrongPointsSaturated(state.pointSet);
 }
 
-// The wrong answers per class by the points' correct flags.
-ClassErrors CountClassErrors(const PointSet& set) {
-    ClassErrors counts;
-    for (int32_t p = 0; p < set.count; ++p) {
-        const SamplePoint& point = set.points[p];
-        const auto c = static_cast<size_t>(point.classIndex != 0);
-        counts.total[c] += 1;
-        counts.wrong[c] += point.correct ? 0 : 1;
-    }
-    return counts;
-}
-
 // Keeps the checkpoint's network and values in the timeline.
-void KeepCheckpoint(KestroState& state, const CheckpointValues& values,
-                    CheckpointScratch& scratch) {
+void KeepCheckpoint(KestroState& state, const CheckpointValues& values) {
     TimelineEntry entry;
     entry.epoch = values.epoch;
-    if (entry.epoch % state.timeline.step != 0)
-        return;
     entry.presentationCount = state.presentationCount;
     entry.historyCount = state.histories.series[ErrorSeries].count;
     entry.historyStep = state.histories.series[ErrorSeries].step;
@@ -140,10 +136,8 @@ void KeepCheckpoint(KestroState& state, const CheckpointValues& values,
     entry.verifyError = values.verifyError;
     entry.classErrors = state.classErrors;
     entry.generator = RandomSeed();
-    const int32_t size = ParameterCount();
-    scratch.parameters.resize(static_cast<size_t>(size));
-    CopyParameters(scratch.parameters.data());
-    KeepInTimeline(state.timeline, entry, scratch.parameters.data(), size);
+    if (float* network = KeepInTimeline(state.timeline, entry, ParameterCount()))
+        CopyParameters(network);
 }
 
 // Evaluates every point and (with Verify) every verify point at once, updates their correct
@@ -156,15 +150,14 @@ CheckpointValues RunCheckpoint(KestroState& state, CheckpointScratch& scratch) {
     SamplePoint* points = state.pointSet.points;
 
     if (n > 0) {
-        const int32_t wrong = scratch.Evaluate(points, n, true);
+        state.classErrors = scratch.Evaluate(points, n, true);
         // mseSum = mseSum + OutputError(p), a single-precision sum in index order
         float mseSum = 0;
         for (int32_t p = 0; p < n; ++p)
             mseSum = static_cast<float>(static_cast<double>(mseSum) +
                                         static_cast<double>(scratch.errors[p]));
-        state.classificationError =
-            static_cast<float>(static_cast<double>(wrong) / static_cast<double>(n));
-        state.classErrors = CountClassErrors(state.pointSet);
+        state.classificationError = static_cast<float>(
+            static_cast<double>(state.classErrors.Wrong()) / static_cast<double>(n));
         values.meanSquaredError =
             static_cast<float>(static_cast<double>(mseSum) / static_cast<double>(n));
     } else {
@@ -175,7 +168,8 @@ CheckpointValues RunCheckpoint(KestroState& state, CheckpointScratch& scratch) {
     values.classificationError = state.classificationError;
 
     if (state.controls.verify) {
-        const int32_t wrongVerify = scratch.Evaluate(state.verifySet.points, VerifySetSize, false);
+        const int32_t wrongVerify =
+            scratch.Evaluate(state.verifySet.points, VerifySetSize, false).Wrong();
         values.verifyError = static_cast<float>(static_cast<double>(wrongVerify) /
                                                 static_cast<double>(VerifySetSize));
     }
@@ -191,7 +185,7 @@ CheckpointValues RunCheckpoint(KestroState& state, CheckpointScratch& scratch) {
         AppendHistory(series[MseSeries], values.meanSquaredError);
         AppendHistory(series[VerifySeries], values.verifyError);
     }
-    KeepCheckpoint(state, values, scratch);
+    KeepCheckpoint(state, values);
     return values;
 }
 
@@ -367,54 +361,29 @@ float MeasureClassificationError(const KestroState& state) {
     return MeasureClassErrors(state).first;
 }
 
-namespace {
-
-// The engine's answer (Evaluate's winner) for every point of the set, in one batch.
-std::vector<int32_t> Winners(const PointSet& set) {
-    const auto n = static_cast<size_t>(set.count);
-    std::vector<float> x(n), y(n);
-    std::vector<int32_t> winners(n);
-    for (size_t p = 0; p < n; ++p) {
-        x[p] = set.points[p].x;
-        y[p] = set.points[p].y;
-    }
-    PointBatch batch;
-    batch.x = x.data();
-    batch.y = y.data();
-    batch.count = set.count;
-    batch.winners = winners.data();
-    if (set.count > 0)
-        EvaluateBatch(batch);
-    return winners;
-}
-
-}  // namespace
-
 std::pair<float, ClassErrors> MeasureClassErrors(const KestroState& state) {
     const int32_t n = state.pointSet.count;
-    ClassErrors counts;
     if (n == 0)
-        return {0.0f, counts};
-    const std::vector<int32_t> winners = Winners(state.pointSet);
-    int32_t wrong = 0;
-    for (int32_t p = 0; p < n; ++p) {
-        const int32_t classIndex = state.pointSet.points[p].classIndex;
-        const auto c = static_cast<size_t>(classIndex != 0);
-        counts.total[c] += 1;
-        if (winners[static_cast<size_t>(p)] != classIndex) {
-            ++wrong;
-            counts.wrong[c] += 1;
-        }
-    }
-    return {static_cast<float>(static_cast<double>(wrong) / static_cast<double>(n)), counts};
+        return {0.0f, ClassErrors{}};
+    CheckpointScratch scratch;
+    scratch.Answer(state.pointSet.points, n, false);
+    const ClassErrors counts = TallyAnswers(state.pointSet.points, scratch.winners.data(), n);
+    return {static_cast<float>(static_cast<double>(counts.Wrong()) / static_cast<double>(n)),
+            counts};
 }
 
 std::vector<uint8_t> WrongPoints(const PointSet& set) {
-    const std::vector<int32_t> winners = Winners(set);
-    std::vector<uint8_t> wrong(winners.size());
-    for (size_t p = 0; p < winners.size(); ++p)
-        wrong[p] = winners[p] != set.points[p].classIndex ? 1 : 0;
+    CheckpointScratch scratch;
+    scratch.Answer(set.points, set.count, false);
+    std::vector<uint8_t> wrong(static_cast<size_t>(set.count));
+    for (size_t p = 0; p < wrong.size(); ++p)
+        wrong[p] = scratch.winners[p] != set.points[p].classIndex ? 1 : 0;
     return wrong;
+}
+
+ClassErrors MarkAnswers(SamplePoint* points, int32_t count) {
+    CheckpointScratch scratch;
+    return scratch.Evaluate(points, count, false);
 }
 
 void RefreshAfterNetworkChange(KestroState& state, TrainingHost& host) {
@@ -635,17 +604,15 @@ std::vector<float> Change(const std::vector<float>& before, const std::vector<fl
 
 namespace {
 
-// The end steps of the Steps' epoch: swap, decay and the checkpoint when due; returns whether it
-// checkpointed.
-bool EndStepEpoch(KestroState& state, TrainingHost& host) {
+// The end steps of the Steps' epoch: swap, decay and the checkpoint when due.
+void EndStepEpoch(KestroState& state, TrainingHost& host) {
     StepPosition& s = state.stepping;
     EndEpoch(state, s.passCount);
     s.inEpoch = false;
     if (!CheckpointDue(state.epochCount, s.startEpoch, state.histories.series[ErrorSeries].step))
-        return false;
+        return;
     CheckpointScratch scratch;
     host.CheckpointDone(RunCheckpoint(state, scratch));
-    return true;
 }
 
 // The point the next Step presents: the sequence and its epoch begun as a run begins them. An
@@ -685,8 +652,6 @@ PresentationRecord PresentAndRecord(KestroState& state, int32_t d, bool premphas
     record.point = d;
     record.premphase = premphase;
     record.classIndex = p.classIndex;
-    record.x = p.x;
-    record.y = p.y;
     record.epoch = state.epochCount;
     record.outputsBefore = OutputsFor(p.x, p.y);
     const NetworkValues before = TakeNetworkValues();
@@ -718,7 +683,7 @@ std::optional<PresentationRecord> Step(KestroState& state, TrainingHost& host) {
     const StepPosition& s = state.stepping;
     if (s.mainPass && s.index >= s.passCount) {
         record.epochEnded = true;
-        record.checkpoint = EndStepEpoch(state, host);
+        EndStepEpoch(state, host);
     }
     state.lastStep = record;
     RefreshAfterNetworkChange(state, host);

@@ -111,6 +111,10 @@ std::pair<float, ClassErrors> MeasureClassErrors(const KestroState& state);
 // correct flags are left alone.
 std::vector<uint8_t> WrongPoints(const PointSet& set);
 
+// Sets the correct flags of points 0 to count - 1 from the engine's network, as a checkpoint
+// does, and returns the wrong answers per class.
+ClassErrors MarkAnswers(SamplePoint* points, int32_t count);
+
 // The refresh after a change of the network or of the points while no run is going: the
 // classification error measured anew, the status, and the signal view in its mode at full
 // resolution, so that both describe the current network on the current points.
