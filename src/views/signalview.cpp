@@ -486,8 +486,12 @@ bool DrawSignalView(const SignalViewInput& input, QImage& image) {
         const PlaneMapping plane{width, height};
         QPainter painter(&image);
         painter.setRenderHint(QPainter::Antialiasing);
+        // A dark band under the coloured ring keeps it visible on either class's colour.
+        const QPointF centre(plane.PixelX(p.x) + 0.5, plane.PixelY(p.y) + 0.5);
+        painter.setPen(QPen(QColor::fromRgba(OpaqueBlack), 4.0));
+        painter.drawEllipse(centre, 7.0, 7.0);
         painter.setPen(QPen(QColor::fromRgba(StepRingColor), 2.0));
-        painter.drawEllipse(QPointF(plane.PixelX(p.x) + 0.5, plane.PixelY(p.y) + 0.5), 7.0, 7.0);
+        painter.drawEllipse(centre, 7.0, 7.0);
     }
     return highlight;
 }

@@ -130,7 +130,7 @@ struct SignalViewInput {
     int32_t ringedPoint = -1;
 };
 
-// The colour of the ring around the latest Step's point.
+// The colour of the ring around the latest Step's point (drawn over a black band).
 constexpr uint32_t StepRingColor = 0xFFFFE000;
 
 // The raster's cell in device pixels for a cell of cellSize logical pixels: a cell of 1 is one
