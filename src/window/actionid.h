@@ -53,8 +53,10 @@ enum class ActionId {
     actionContinueHere,
     actionBackToNow,
     actionViewWrongOnly,
+    actionViewLiveAnswer,
+    actionViewStatusBar,
 };
 
-inline constexpr size_t ActionCount = static_cast<size_t>(ActionId::actionViewWrongOnly) + 1;
+inline constexpr size_t ActionCount = static_cast<size_t>(ActionId::actionViewStatusBar) + 1;
 
 }  // namespace kestro

@@ -79,6 +79,8 @@ inline constexpr std::array<ActionSpec, ActionCount> ActionTable{{
     {ActionId::actionContinueHere, "actionContinueHere", "Network", "Continue From Here", "The epoch picked on the error graph becomes the current network", NoKey, "", &TFormMain::actionContinueHereExecute},
     {ActionId::actionBackToNow, "actionBackToNow", "Network", "Back to Now\tEsc", "The current network again, after an epoch was picked on the error graph", NoKey, "", &TFormMain::actionBackToNowExecute},
     {ActionId::actionViewWrongOnly, "actionViewWrongOnly", "View", "Wrong Points Only", "Only the points the network answers wrongly", NoKey, "", &TFormMain::actionViewWrongOnlyExecute},
+    {ActionId::actionViewLiveAnswer, "actionViewLiveAnswer", "View", "Live Answer", "Outside a run, the drawing area follows every change in the view mode instead of showing the points alone", NoKey, "", &TFormMain::actionViewLiveAnswerExecute},
+    {ActionId::actionViewStatusBar, "actionViewStatusBar", "View", "Status Bar", "The line along the window's bottom: picked epoch, Step, wrong answers per class, hints", NoKey, "", &TFormMain::actionViewStatusBarExecute},
 }};
 // clang-format on
 

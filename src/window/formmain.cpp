@@ -24,6 +24,7 @@
 #include <QScrollBar>
 #include <QShortcut>
 #include <QSplitter>
+#include <QStatusBar>
 #include <QTabBar>
 #include <QTabWidget>
 #include <QTimer>
@@ -154,6 +155,18 @@ TFormMain::TFormMain(QWidget* parent, std::optional<uint32_t> seed)
                    ? dialog.selectedFiles().front()
                    : QString();
     };
+    askSaveBeforeClosing = [this] {
+        switch (QMessageBox::question(
+            this, QText(ProductName), QStringLiteral("Save the points before closing?"),
+            QMessageBox::Save | QMessageBox::Discard | QMessageBox::Cancel, QMessageBox::Save)) {
+            case QMessageBox::Save:
+                return CloseAnswer::Save;
+            case QMessageBox::Discard:
+                return CloseAnswer::Discard;
+            default:
+                return CloseAnswer::Cancel;
+        }
+    };
     tellUser = [this](bool warning, const QString& title, const QString& text) {
         if (warning)
             QMessageBox::warning(this, title, text);
@@ -233,6 +246,9 @@ void TFormMain::CreateActions() {
     Action(ActionId::actionViewWeightColors)->setCheckable(true);
     Action(ActionId::actionViewFirstLayerLines)->setCheckable(true);
     Action(ActionId::actionViewWrongOnly)->setCheckable(true);
+    Action(ActionId::actionViewLiveAnswer)->setCheckable(true);
+    Action(ActionId::actionViewStatusBar)->setCheckable(true);
+    Action(ActionId::actionViewStatusBar)->setChecked(true);
     shortcutBackToNow_ = new QShortcut(QKeySequence(Qt::Key_Escape), this);
     shortcutBackToNow_->setEnabled(false);
     connect(shortcutBackToNow_, &QShortcut::activated, this, &TFormMain::actionBackToNowExecute);
@@ -360,7 +376,10 @@ void TFormMain::CreateMenus() {
                 {actionDrawNeuron},
                 {actionViewWeightColors},
                 {actionViewFirstLayerLines},
-                {actionViewWrongOnly}});
+                {actionViewWrongOnly},
+                Separator,
+                {actionViewLiveAnswer},
+                {actionViewStatusBar}});
 
     AddEntries(AddMenu(bar, QStringLiteral("Help"), QStringLiteral("miHelp")), *this,
                {{actionHelpF1},
@@ -441,6 +460,7 @@ void TFormMain::CreateLayout() {
     middle->setMinimumHeight(50);
     layout->addWidget(splitterHorizontal, 1);
     setCentralWidget(central);
+    CreateStatusBar();
 
     connect(pbErr, &TPaintBox::resized, this, &TFormMain::DrawErrorGraph);
     // Clicking or dragging on the graph picks a kept epoch.
@@ -489,9 +509,11 @@ QWidget* TFormMain::CreateTopPanel() {
     layout->addSpacing(8);
 
     layout->addLayout(CreateStatusLabels());
-    // The right column takes the room left; its lines are right-aligned and elide.
+    // The run time and speed take the room left, right-aligned; they elide when narrow.
     layout->addSpacing(6);
-    layout->addLayout(CreateTimeAndHint(), 1);
+    labelTime = new TElidedLabel(panelTop);
+    labelTime->setAlignment(Qt::AlignRight | Qt::AlignVCenter);
+    layout->addWidget(labelTime, 1);
     imageLogo = new QLabel(panelTop);
     imageLogo->setObjectName(QStringLiteral("imageLogo"));
     imageLogo->setFixedSize(49, 53);
@@ -523,35 +545,35 @@ QLayout* TFormMain::CreateStatusLabels() {
     return status;
 }
 
-// The run time and speed (or, outside a run, what a picked epoch or a Step shows), the wrong
-// answers per class, and the hint of a saturated run.
-QLayout* TFormMain::CreateTimeAndHint() {
-    auto* right = new QVBoxLayout;
-    right->setSpacing(0);
-    labelTime = new TElidedLabel(panelTop);
-    labelTime->setAlignment(Qt::AlignRight | Qt::AlignVCenter);
-    right->addWidget(labelTime);
-    labelDetail = new TElidedLabel(panelTop);
-    labelDetail->setObjectName(QStringLiteral("labelDetail"));
-    labelDetail->setSizePolicy(QSizePolicy::Ignored, QSizePolicy::Preferred);
-    labelDetail->setAlignment(Qt::AlignRight | Qt::AlignVCenter);
-    right->addWidget(labelDetail);
-    labelClasses = new TElidedLabel(panelTop);
-    labelClasses->setObjectName(QStringLiteral("labelClasses"));
-    labelClasses->setSizePolicy(QSizePolicy::Ignored, QSizePolicy::Preferred);
-    labelClasses->setAlignment(Qt::AlignRight | Qt::AlignVCenter);
-    right->addWidget(labelClasses);
-    // What to do about a run that cannot learn any more; shown only then.
-    labelHint = new QLabel(panelTop);
-    labelHint->setObjectName(QStringLiteral("labelHint"));
-    labelHint->setAlignment(Qt::AlignRight | Qt::AlignVCenter);
-    labelHint->setWordWrap(true);
+// The status bar along the window's bottom: what a picked epoch or the latest Step shows, the
+// wrong answers per class, the hint of a stalled run and what the last file read said, each on
+// a line of its own that wraps rather than cuts; empty lines are hidden.
+void TFormMain::CreateStatusBar() {
+    auto* bar = new QStatusBar(this);
+    bar->setObjectName(QStringLiteral("statusBar"));
+    bar->setSizeGripEnabled(false);
+    auto* lines = new QWidget(bar);
+    auto* layout = new QVBoxLayout(lines);
+    layout->setContentsMargins(2, 1, 2, 1);
+    layout->setSpacing(0);
+    const auto line = [&](const QString& name) {
+        auto* label = new QLabel(lines);
+        label->setObjectName(name);
+        label->setWordWrap(true);
+        label->setTextFormat(Qt::PlainText);
+        label->hide();
+        layout->addWidget(label);
+        return label;
+    };
+    labelDetail = line(QStringLiteral("labelDetail"));
+    labelClasses = line(QStringLiteral("labelClasses"));
+    labelHint = line(QStringLiteral("labelHint"));
     QPalette hintPalette = labelHint->palette();
     hintPalette.setColor(QPalette::WindowText, QColor(192, 0, 0));
     labelHint->setPalette(hintPalette);
-    labelHint->hide();
-    right->addWidget(labelHint);
-    return right;
+    labelMessage = line(QStringLiteral("labelMessage"));
+    bar->addWidget(lines, 1);
+    setStatusBar(bar);
 }
 
 QWidget* TFormMain::CreateLeftPanel() {
@@ -629,7 +651,8 @@ QWidget* TFormMain::CreateLearnTab() {
     auto* layout = new QVBoxLayout(tab);
     layout->setContentsMargins(2, 4, 2, 4);
     layout->setSpacing(2);
-    layout->addWidget(MakeScrollPanel(ScrollBarNiInfo, scrollBarNi, labelNiStart, tab));
+    QWidget* panelNi = MakeScrollPanel(ScrollBarNiInfo, scrollBarNi, labelNiStart, tab);
+    layout->addWidget(panelNi);
     checkAutoDecrease = new QCheckBox(QStringLiteral("Auto Decrease"), tab);
     layout->addWidget(checkAutoDecrease);
     panelNiDown = MakeScrollPanel(ScrollBarDownInfo, scrollBarDown, labelDown, tab);
@@ -665,6 +688,33 @@ QWidget* TFormMain::CreateLearnTab() {
     layout->addWidget(checkVerify);
     layout->addStretch(1);
 
+    // One sentence each on what the control does.
+    const std::pair<QWidget*, const char*> hints[] = {
+        {panelNi, "The learning rate: how far one presentation moves the weights"},
+        {checkAutoDecrease, "Lower ni after every epoch, down to its minimum"},
+        {panelNiDown, "The share of ni kept per presented point while it decreases"},
+        {panelNiMin, "The lowest value the decrease takes ni to"},
+        {checkMomentum, "Add a share of each weight's previous change to its next one"},
+        {panelAlpha, "The share of the previous change that momentum adds"},
+        {order, "The order in which an epoch presents the points"},
+        {checkPremphaseErr,
+         "Before each epoch, present once more every point answered wrongly the last time"},
+        {checkVerify,
+         "Measure the error on 400 further points spread over the plane (the verify error)"},
+    };
+    for (const auto& [widget, hint] : hints)
+        widget->setToolTip(QString::fromUtf8(hint));
+    const char* const orderHints[] = {
+        "Every epoch presents the points in their stored order",
+        "Every presentation draws a point at random",
+        "A point drawn at random that was answered right is drawn again once",
+        "A point drawn at random that was answered right is drawn again, up to 10 times",
+        "A fixed order of the points in which one pair swaps places after every epoch",
+    };
+    static_assert(std::size(orderHints) == PresentationOrderItems.size());
+    for (size_t i = 0; i < PresentationOrderItems.size(); ++i)
+        radioGroupOrder->button(static_cast<int>(i))->setToolTip(QString::fromUtf8(orderHints[i]));
+
     connect(scrollBarNi, &QScrollBar::valueChanged, this, &TFormMain::scrollBarNiChange);
     connect(scrollBarNiMin, &QScrollBar::valueChanged, this, &TFormMain::scrollBarNiMinChange);
     connect(scrollBarAlpha, &QScrollBar::valueChanged, this, &TFormMain::scrollBarAlphaChange);
@@ -692,6 +742,15 @@ QWidget* TFormMain::CreateDrawTab() {
         comboDrawSpeed->addItem(QText(item.caption));
     connect(comboDrawSpeed, &QComboBox::activated, this, &TFormMain::comboDrawSpeedChange);
     layout->addWidget(comboDrawSpeed);
+    // How fast a run goes, so that it can be watched; the results are those of full speed.
+    layout->addWidget(new QLabel(QStringLiteral("Pace"), tab));
+    comboPace = new QComboBox(tab);
+    comboPace->setObjectName(QStringLiteral("comboPace"));
+    comboPace->setToolTip(QStringLiteral("At most this many epochs per second during a run"));
+    for (const PaceItem& item : PaceItems)
+        comboPace->addItem(QText(item.caption));
+    connect(comboPace, &QComboBox::activated, this, &TFormMain::comboPaceChange);
+    layout->addWidget(comboPace);
 
     // One row per series: a 17 x 17 swatch in the series colour, then its check box, which
     // shows the series when the state's flag is set.
@@ -796,8 +855,7 @@ QWidget* TFormMain::CreateShapePanel() {
     pbSignal->setMinimumSize(50, 50);
     pbSignal->setCursor(Qt::CrossCursor);
     layout->addWidget(pbSignal, 1);
-    connect(pbSignal, &TPaintBox::resized, this,
-            [this] { DrawSignalView(RasterMode::None, 1, true); });
+    connect(pbSignal, &TPaintBox::resized, this, &TFormMain::pbSignalResize);
     connect(pbSignal, &TPaintBox::mouseDown, this, &TFormMain::pbSignalMouseDown);
     connect(pbSignal, &TPaintBox::clicked, this, &TFormMain::pbSignalClick);
     connect(pbSignal, &TPaintBox::mouseMoved, this, &TFormMain::pbSignalMouseMove);

@@ -5,6 +5,7 @@
 #include <QMainWindow>
 #include <QMargins>
 #include <QPoint>
+#include <QSize>
 #include <QString>
 #include <array>
 #include <cstdint>
@@ -78,6 +79,9 @@ class TFormMain : public QMainWindow {
     std::function<QString(const QString&, const QString&, const QString&)> askExportFileName;
     // The seed the random generator was last seeded with.
     uint32_t Seed() const { return seed_; }
+    // What closing answers when points changed by hand would be lost; tests replace it.
+    enum class CloseAnswer { Save, Discard, Cancel };
+    std::function<CloseAnswer()> askSaveBeforeClosing;
     // Tells the user something in a message box (a warning when `warning`); tests replace it.
     std::function<void(bool warning, const QString& title, const QString& text)> tellUser;
 
@@ -117,6 +121,8 @@ class TFormMain : public QMainWindow {
     void actionContinueHereExecute();
     void actionBackToNowExecute();
     void actionViewWrongOnlyExecute();
+    void actionViewLiveAnswerExecute();
+    void actionViewStatusBarExecute();
     // Opens and saves a session without the dialogs.
     void OpenSession(const QString& fileName);
     void SaveSession(const QString& fileName);
@@ -149,7 +155,7 @@ class TFormMain : public QMainWindow {
     void CreateLayout();
     QWidget* CreateTopPanel();
     QLayout* CreateStatusLabels();
-    QLayout* CreateTimeAndHint();
+    void CreateStatusBar();
     QWidget* CreateLeftPanel();
     QWidget* CreateLearnTab();
     QWidget* CreateDrawTab();
@@ -170,9 +176,11 @@ class TFormMain : public QMainWindow {
     void sbtnLearnModeClick();
     void comboStructureChange(int index);
     void comboDrawSpeedChange(int index);
+    void comboPaceChange(int index);
     void pbSignalMouseDown(Qt::KeyboardModifiers modifiers);
     void pbSignalClick(QPoint position);
     void pbSignalMouseMove();
+    void pbSignalResize();
     void pbNetMouseMove(QPoint position);
     void pbNetClick(QPoint position);
     // The error graph picks the kept network of the checkpoint under the cursor (final: the
@@ -194,13 +202,19 @@ class TFormMain : public QMainWindow {
     // The refresh after every change of the point set.
     void PointsChanged(bool redrawAlways);
     // Records a change of the point set as one undo step named text; before: the points as
-    // they were. Nothing is recorded when they did not change.
-    void PushPointsStep(const QString& text, PointsSnapshot before);
+    // they were. Nothing is recorded when they did not change; returns whether a step was.
+    // The undo stack is clean where the points are those last opened, saved or generated:
+    // closing asks before it loses points changed by hand since.
+    bool PushPointsStep(const QString& text, PointsSnapshot before);
+    // The same for a generation, a shape or Clear, after which closing does not ask.
+    void PushGeneratedStep(const QString& text, PointsSnapshot before);
     // Exchanges the points with a step's and refreshes (undo and redo).
     void SwapPointsStep(PointsSnapshot& snapshot);
     // Runs one generation with the dialog's options and refreshes; beeps when it failed.
     void GenerateAndRefresh();
     void UpdateStatus(int64_t totalMs, int64_t intervalMs);
+    // Shows a status bar line with the text, or hides it when the text is empty.
+    static void SetStatusLine(QLabel* line, const QString& text);
     void DrawSignalView(RasterMode raster, int cellSize, bool showPoints);
     void DrawSamplePoints(bool cursorCheck);
     void DrawNetworkDiagram();
@@ -216,6 +230,15 @@ class TFormMain : public QMainWindow {
     QActionGroup* learnModeGroup_ = nullptr;
     QActionGroup* shapeGroup_ = nullptr;
     bool shown_ = false;
+    // The latest picture drawn on pbSignal, and the window size and graph height it was laid
+    // out for: a resize of pbSignal alone comes from the status bar, not from the user.
+    struct SignalPicture {
+        RasterMode raster = RasterMode::None;
+        int cellSize = 1;
+        bool showPoints = true;
+    } lastPicture_;
+    QSize layoutWindowSize_;
+    int layoutGraphHeight_ = -1;
     // The picked epoch's picture is a coarse frame still to be drawn in full.
     bool pickedCoarse_ = false;
     // Esc outside a run: back to now (Stop holds Esc during a run).
@@ -258,6 +281,7 @@ class TFormMain : public QMainWindow {
     QCheckBox* checkPremphaseErr = nullptr;
     QCheckBox* checkVerify = nullptr;
     QComboBox* comboDrawSpeed = nullptr;
+    QComboBox* comboPace = nullptr;
     QCheckBox* checkDrawErrK = nullptr;
     QCheckBox* checkDrawErrW = nullptr;
     QCheckBox* checkDrawErr = nullptr;
@@ -275,11 +299,12 @@ class TFormMain : public QMainWindow {
     QAction* miModeResetAtBeginning = nullptr;
     QTimer* timerDraw = nullptr;
     TGeneratePointsDlg* generateDialog = nullptr;
+    // The status bar's lines: a picked epoch or the latest Step, the wrong answers per class,
+    // the hint of a stalled run, and what the last points file read said.
+    QLabel* labelDetail = nullptr;
+    QLabel* labelClasses = nullptr;
     QLabel* labelHint = nullptr;
-    // The wrong answers per class, and what is shown beside the current network (a picked
-    // epoch or the latest Step).
-    TElidedLabel* labelClasses = nullptr;
-    TElidedLabel* labelDetail = nullptr;
+    QLabel* labelMessage = nullptr;
     // The picture and value of the neuron or connection under the cursor over the diagram.
     QLabel* neuronPopup = nullptr;
     int32_t hoverNeuron = -1;

@@ -6,6 +6,7 @@
 #include <QCheckBox>
 #include <QCloseEvent>
 #include <QComboBox>
+#include <QDir>
 #include <QFileDialog>
 #include <QFileInfo>
 #include <QImageWriter>
@@ -18,6 +19,7 @@
 #include <QPushButton>
 #include <QScrollBar>
 #include <QSignalBlocker>
+#include <QStatusBar>
 #include <QTimer>
 #include <QToolButton>
 #include <QUndoStack>
@@ -73,6 +75,17 @@ int64_t FormTrainingHost::NowMs() {
 
 void FormTrainingHost::DispatchEvents() {
     QCoreApplication::processEvents(QEventLoop::AllEvents);
+}
+
+void FormTrainingHost::WaitUntil(int64_t ms) {
+    // A timer wakes the wait at the deadline; any user event (Stop, a close) wakes it sooner.
+    QTimer wake;
+    wake.setSingleShot(true);
+    for (int64_t left = ms - NowMs(); left > 0 && !form_.state_->stopRequested;
+         left = ms - NowMs()) {
+        wake.start(static_cast<int>(left));
+        QCoreApplication::processEvents(QEventLoop::AllEvents | QEventLoop::WaitForMoreEvents);
+    }
 }
 
 void FormTrainingHost::DrawSignalView(RasterMode raster, int32_t cellSize, bool showPoints) {
@@ -137,7 +150,25 @@ void TFormMain::FormShow() {
 }
 
 void TFormMain::closeEvent(QCloseEvent* event) {
-    // FormClose: a run in progress ends after its epoch; closing is never refused.
+    // Points changed by hand since they were last opened, saved or generated are not lost
+    // without asking; a cancelled question (or a save that did not happen) keeps the window.
+    if (!undoStack_->isClean() && state_->pointSet.count > 0) {
+        switch (askSaveBeforeClosing()) {
+            case CloseAnswer::Save:
+                actionSavePointsExecute();
+                if (!undoStack_->isClean()) {
+                    event->ignore();
+                    return;
+                }
+                break;
+            case CloseAnswer::Discard:
+                break;
+            case CloseAnswer::Cancel:
+                event->ignore();
+                return;
+        }
+    }
+    // FormClose: a run in progress ends after its epoch.
     state_->stopRequested = true;
     event->accept();
 }
@@ -211,11 +242,14 @@ void TFormMain::UpdateChoiceControls() {
         btnLearn->setText(QText(LearnButtonCaption(*mode, controls.resetAtBeginning)));
 
     {
-        const QSignalBlocker b1(comboStructure), b2(comboDrawSpeed);
+        const QSignalBlocker b1(comboStructure), b2(comboDrawSpeed), b3(comboPace);
         comboStructure->setCurrentIndex(state.structureIndex);
         for (size_t i = 0; i < DrawSpeedItems.size(); ++i)
             if (DrawSpeedItems[i].period == state.drawPeriod)
                 comboDrawSpeed->setCurrentIndex(static_cast<int>(i));
+        for (size_t i = 0; i < PaceItems.size(); ++i)
+            if (PaceItems[i].epochsPerSecond == state.pace)
+                comboPace->setCurrentIndex(static_cast<int>(i));
     }
     {
         const QSignalBlocker b1(checkDrawErrK), b2(checkDrawErrW), b3(checkDrawErr),
@@ -235,6 +269,7 @@ void TFormMain::UpdateChoiceControls() {
     Action(ActionId::actionViewWeightColors)->setChecked(state.showWeightColors);
     Action(ActionId::actionViewFirstLayerLines)->setChecked(state.showFirstLayerLines);
     Action(ActionId::actionViewWrongOnly)->setChecked(state.showWrongOnly);
+    Action(ActionId::actionViewLiveAnswer)->setChecked(state.liveAnswer);
     for (QAction* item : shapeGroup_->actions())
         item->setChecked(item->data().toInt() == state.shapeState.shapeId);
     for (size_t i = 0; i < ClassActions.size(); ++i)
@@ -259,7 +294,7 @@ void TFormMain::actionResetExecute() {
 }
 
 void TFormMain::actionExitExecute() {
-    state_->stopRequested = true;
+    // closeEvent sets StopRequested once closing is not cancelled.
     close();
 }
 
@@ -284,7 +319,12 @@ void TFormMain::actionErrorExecute() {
 // --- Help ---
 
 void TFormMain::actionHelpF1Execute() {
-    OpenLocalHelp(programDirectory);
+    // Without a help page F1 does nothing; a page that no viewer could open is pointed to.
+    const LocalHelpOpened help = OpenLocalHelp(programDirectory);
+    if (!help.path.empty() && !help.opened)
+        tellUser(false, QStringLiteral("Help"),
+                 QStringLiteral("No program could open the help. It is the file\n%1")
+                     .arg(QDir::toNativeSeparators(QString::fromStdString(help.path))));
 }
 
 // The web actions hand their address to the desktop and return at once.
@@ -368,11 +408,17 @@ void TFormMain::miModeResetAtBeginningClick() {
 
 void TFormMain::comboStructureChange(int index) {
     ChangeStructure(*state_, index);
-    DrawNetworkDiagram();
+    // The new network's error, its diagram, and the points alone.
+    RefreshAfterNetworkChange(*state_, *host_, SignalRedraw::AfterEdit);
 }
 
 void TFormMain::comboDrawSpeedChange(int index) {
     ComboDrawSpeedChange(state_->drawPeriod, index);
+}
+
+void TFormMain::comboPaceChange(int index) {
+    if (index >= 0 && index < static_cast<int>(PaceItems.size()))
+        state_->pace = PaceItems[static_cast<size_t>(index)].epochsPerSecond;
 }
 
 void TFormMain::UpdateStatus(int64_t totalMs, int64_t intervalMs) {
@@ -386,13 +432,9 @@ void TFormMain::UpdateStatus(int64_t totalMs, int64_t intervalMs) {
     panelColorS->setText(QString::number(texts.counts.total));
     panelColor1->setText(QString::number(texts.counts.class1));
     panelColor2->setText(QString::number(texts.counts.class2));
-    labelHint->setText(QText(texts.hint));
-    labelHint->setVisible(!texts.hint.empty());
-    labelClasses->setText(QText(texts.classes), QText(texts.classesCompact));
-    labelDetail->setText(QText(texts.detail), QText(texts.detailCompact));
-    // Outside a run the time line is empty and a picked epoch or a Step takes its place.
-    labelTime->setVisible(!texts.time.empty() || texts.detail.empty());
-    labelDetail->setVisible(!texts.detail.empty());
+    SetStatusLine(labelDetail, QText(texts.detail));
+    SetStatusLine(labelClasses, QText(texts.classes));
+    SetStatusLine(labelHint, QText(texts.hint));
     UpdateTimelineActions();
     // Labels repaint now too, so that a run shows them while it keeps the event loop busy.
     for (QWidget* label : {static_cast<QWidget*>(labelTime), static_cast<QWidget*>(labelNi),
@@ -460,6 +502,7 @@ SignalViewInput MakeSignalInput(const KestroState& state, std::optional<QPoint> 
 }  // namespace
 
 void TFormMain::DrawSignalView(RasterMode raster, int cellSize, bool showPoints) {
+    lastPicture_ = {raster, cellSize, showPoints};
     SignalViewInput input = MakeSignalInput(*state_, SignalCursor());
     input.raster = raster;
     input.cellSize = cellSize;
@@ -498,6 +541,22 @@ void TFormMain::DrawSignalView(RasterMode raster, int cellSize, bool showPoints)
 void TFormMain::actionViewWeightColorsExecute() {
     state_->showWeightColors = Action(ActionId::actionViewWeightColors)->isChecked();
     DrawNetworkDiagram();
+}
+
+void TFormMain::actionViewLiveAnswerExecute() {
+    state_->liveAnswer = Action(ActionId::actionViewLiveAnswer)->isChecked();
+    // Turned on, the picture follows at once; turned off, it stays until the next change.
+    if (state_->liveAnswer && !state_->learning)
+        DrawSignalView(state_->rasterMode, 1, state_->showPoints);
+}
+
+void TFormMain::actionViewStatusBarExecute() {
+    statusBar()->setVisible(Action(ActionId::actionViewStatusBar)->isChecked());
+}
+
+void TFormMain::SetStatusLine(QLabel* line, const QString& text) {
+    line->setText(text);
+    line->setVisible(!text.isEmpty());
 }
 
 void TFormMain::actionViewFirstLayerLinesExecute() {
@@ -694,6 +753,20 @@ void TFormMain::pbSignalClick(QPoint position) {
     PointsChanged(false);
 }
 
+void TFormMain::pbSignalResize() {
+    if (!host_)
+        return;
+    // The user resized the window or moved the splitter: the points alone (or, with Live
+    // Answer, the view mode). The status bar gained or lost a line: the same picture again.
+    const bool byUser = size() != layoutWindowSize_ || pbErr->height() != layoutGraphHeight_;
+    layoutWindowSize_ = size();
+    layoutGraphHeight_ = pbErr->height();
+    if (byUser)
+        DrawAfterEdit(*state_, *host_);
+    else
+        DrawSignalView(lastPicture_.raster, lastPicture_.cellSize, lastPicture_.showPoints);
+}
+
 void TFormMain::pbSignalMouseMove() {
     if (state_->editState.selectedClass == SelectDelete)
         DrawSamplePoints(true);
@@ -714,20 +787,28 @@ void TFormMain::actionDistanceDownExecute() {
 void TFormMain::actionClearPointsExecute() {
     PointsSnapshot before = TakePointsSnapshot(*state_);
     if (ClearPoints(state_->pointSet))
-        PushPointsStep(QStringLiteral("Clear"), std::move(before));
+        PushGeneratedStep(QStringLiteral("Clear"), std::move(before));
     PointsChanged(true);
 }
 
 void TFormMain::PointsChanged(bool redrawAlways) {
+    // What the last file read said no longer describes the points.
+    SetStatusLine(labelMessage, QString());
     RefreshAfterPointsChange(*state_, *host_, redrawAlways);
     UpdateControls();
 }
 
-void TFormMain::PushPointsStep(const QString& text, PointsSnapshot before) {
+bool TFormMain::PushPointsStep(const QString& text, PointsSnapshot before) {
     if (SamePoints(*state_, before))
-        return;
+        return false;
     undoStack_->push(new TPointsStep(text, std::move(before),
                                      [this](PointsSnapshot& other) { SwapPointsStep(other); }));
+    return true;
+}
+
+void TFormMain::PushGeneratedStep(const QString& text, PointsSnapshot before) {
+    if (PushPointsStep(text, std::move(before)))
+        undoStack_->setClean();
 }
 
 void TFormMain::SwapPointsStep(PointsSnapshot& snapshot) {
@@ -786,23 +867,29 @@ void TFormMain::actionSaveSessionExecute() {
 }
 
 void TFormMain::OpenSession(const QString& fileName) {
+    PointsSnapshot before = TakePointsSnapshot(*state_);
     const FileResult result = LoadSessionFile(fileName.toStdU16String(), *state_);
     if (result.status != FileStatus::Done) {
         if (result.status != FileStatus::NotAFile)
             tellUser(true, QStringLiteral("Open Session"), QString::fromStdString(result.message));
         return;
     }
-    // Another experiment: the edits of the points so far belong to the one before.
-    undoStack_->clear();
+    // One undo step, as Open Points is: Undo brings back the points from before.
+    PushPointsStep(QStringLiteral("Open Session"), std::move(before));
+    undoStack_->setClean();
+    SetStatusLine(labelMessage, QString());
     UpdateControls();
     UpdateStatus(0, 0);
-    DrawSignalView(state_->rasterMode, 1, state_->showPoints);
+    DrawAfterEdit(*state_, *host_);
 }
 
 void TFormMain::SaveSession(const QString& fileName) {
     const FileResult result = SaveSessionFile(fileName.toStdU16String(), *state_);
-    if (result.status != FileStatus::Done)
+    if (result.status != FileStatus::Done) {
         tellUser(true, QStringLiteral("Save Session"), QString::fromStdString(result.message));
+        return;
+    }
+    undoStack_->setClean();
 }
 
 namespace {
@@ -853,8 +940,8 @@ void TFormMain::miPresetClick(QAction* item) {
     PointsSnapshot before = TakePointsSnapshot(*state_);
     const bool done = PickShape(item->data().toInt(), state_->generateOptions, state_->shapeState,
                                 state_->pointSet, state_->verifySet);
-    PushPointsStep(QStringLiteral("Shape ") + item->text().remove(QLatin1Char('&')),
-                   std::move(before));
+    PushGeneratedStep(QStringLiteral("Shape ") + item->text().remove(QLatin1Char('&')),
+                      std::move(before));
     PointsChanged(true);
     if (!done)
         Beep();
@@ -864,13 +951,13 @@ void TFormMain::actionGenerateExecute() {
     // Every regeneration while the dialog is open is one step.
     PointsSnapshot before = TakePointsSnapshot(*state_);
     generateDialog->exec();
-    PushPointsStep(QStringLiteral("Generate Points"), std::move(before));
+    PushGeneratedStep(QStringLiteral("Generate Points"), std::move(before));
 }
 
 void TFormMain::actionGenerateNowExecute() {
     PointsSnapshot before = TakePointsSnapshot(*state_);
     GenerateAndRefresh();
-    PushPointsStep(QStringLiteral("Generate Points"), std::move(before));
+    PushGeneratedStep(QStringLiteral("Generate Points"), std::move(before));
 }
 
 namespace {
@@ -933,11 +1020,13 @@ void TFormMain::LoadPoints(const QString& fileName) {
     UpdateControls();
     openFileName_ = fileName;
     saveFileName_ = fileName;
-    if (result.skippedLines > 0)
-        tellUser(false, QStringLiteral("Open Points"),
-                 QStringLiteral("Loaded %1 points; %2 lines could not be read.")
-                     .arg(result.points)
-                     .arg(result.skippedLines));
+    undoStack_->setClean();
+    // Skipped lines are said in the status bar; no message box interrupts the user.
+    SetStatusLine(labelMessage, result.skippedLines > 0
+                                    ? QStringLiteral("Loaded %1 points; %2 lines could not be read")
+                                          .arg(result.points)
+                                          .arg(result.skippedLines)
+                                    : QString());
 }
 
 void TFormMain::SavePoints(const QString& fileName) {
@@ -948,6 +1037,7 @@ void TFormMain::SavePoints(const QString& fileName) {
     }
     openFileName_ = fileName;
     saveFileName_ = fileName;
+    undoStack_->setClean();
 }
 
 }  // namespace kestro

@@ -23,14 +23,14 @@ void TFormMain::actionContinueHereExecute() {
     if (state_->learning || state_->timeline.shown < 0)
         return;
     ContinueFromHere(*state_);
-    RefreshAfterNetworkChange(*state_, *host_);
+    RefreshAfterNetworkChange(*state_, *host_, SignalRedraw::Shown);
 }
 
 void TFormMain::actionBackToNowExecute() {
     if (state_->learning || state_->timeline.shown < 0)
         return;
     ReturnToNow(*state_);
-    RefreshAfterNetworkChange(*state_, *host_);
+    RefreshAfterNetworkChange(*state_, *host_, SignalRedraw::Shown);
 }
 
 void TFormMain::actionViewWrongOnlyExecute() {

@@ -24,23 +24,21 @@ QUrl ShellTargetUrl(const QString& target) {
     return web ? QUrl(target, QUrl::TolerantMode) : QUrl::fromLocalFile(target);
 }
 
-void ShellOpen(const QString& target) {
-    if (OpenHook) {
-        OpenHook(target);
-        return;
-    }
-    // A missing browser or viewer is not reported.
-    (void)QDesktopServices::openUrl(ShellTargetUrl(target));
+bool ShellOpen(const QString& target) {
+    if (OpenHook)
+        return OpenHook(target);
+    return QDesktopServices::openUrl(ShellTargetUrl(target));
 }
 
-void ShellOpen(const std::string& target) {
-    ShellOpen(QString::fromStdString(target));
+bool ShellOpen(const std::string& target) {
+    return ShellOpen(QString::fromStdString(target));
 }
 
-void OpenLocalHelp(const std::string& programDirectory) {
-    const std::string path = LocalHelpPath(programDirectory);
-    if (!path.empty())
-        ShellOpen(path);
+LocalHelpOpened OpenLocalHelp(const std::string& programDirectory) {
+    LocalHelpOpened help;
+    help.path = LocalHelpPath(programDirectory);
+    help.opened = !help.path.empty() && ShellOpen(help.path);
+    return help;
 }
 
 }  // namespace kestro

@@ -23,6 +23,7 @@ class FormTrainingHost : public TrainingHost {
     void ClearErrorGraph() override;
     void ClearViews() override;
     void RunEnded() override;
+    void WaitUntil(int64_t ms) override;
 
   private:
     TFormMain& form_;

@@ -525,8 +525,8 @@ TEST_F(Training, ResetReturnsCountersHistoriesAndNi) {
     }
     EXPECT_NE(IncomingWeight(5, 1), weight);
     EXPECT_LE(std::fabs(NeuronBias(4)), 0.1f);
-    // Outside a run the status and the view describe the new network: its error, measured
-    // here point by point, and its answer.
+    // Outside a run the status describes the new network: its error, measured here point by
+    // point. The view falls back to the points alone, or with Live Answer shows its answer.
     int wrong = 0;
     for (int p = 0; p < state->pointSet.count; ++p) {
         float top = 0;
@@ -534,8 +534,12 @@ TEST_F(Training, ResetReturnsCountersHistoriesAndNi) {
         wrong += Evaluate(point.x, point.y, top) != point.classIndex;
     }
     EXPECT_EQ(state->classificationError, static_cast<float>(wrong / 5.0));
-    const std::vector<std::string> expected = {"ClearViews", "Status(0,0)@0", "Draw(1,1)@0"};
+    const std::vector<std::string> expected = {"ClearViews", "Status(0,0)@0", "Draw(0,1)@0"};
     EXPECT_EQ(host.log, expected);
+    host.log.clear();
+    state->liveAnswer = true;
+    ResetNetwork(*state, host);
+    EXPECT_EQ(host.Calls("Draw"), std::vector<std::string>{"Draw(1,1)@0"});
 }
 
 TEST_F(Training, StatusTexts) {
@@ -642,7 +646,7 @@ TEST_F(Training, OpeningAPointsFileRecomputesTheEpochDownRate) {
     EXPECT_EQ(state->pointSet.count, 3);
     EXPECT_EQ(state->learnParameters.epochDownRate, EpochDownRate(0.99977f, 3));
     EXPECT_EQ(state->histories.series[ErrorSeries].count, 0);
-    const std::vector<std::string> expected = {"Status(0,0)@3", "Draw(1,1)@3"};
+    const std::vector<std::string> expected = {"Status(0,0)@3", "Draw(0,1)@3"};
     EXPECT_EQ(host.log, expected);
 }
 
@@ -674,8 +678,32 @@ TEST_F(Training, SaturationNeedsAStillErrorAndVanishedDeltas) {
     Learn(*state, host);
     EXPECT_TRUE(state->saturated);
     EXPECT_EQ(MakeStatusTexts(*state, 0, 0, ".").hint,
-              "Saturated: no further learning. Reset Network (F5) or lower ni.");
+              "No progress for 1000 epochs: the wrongly answered points no longer move the "
+              "weights. Reset Network (F5) or a lower ni may help.");
     ResetNetwork(*state, host);
+    EXPECT_FALSE(state->saturated);
+
+    // Any fall of the error clears the flag at once, also one to no new low: the error goes
+    // 3, 2, 3 wrong of 6, stalls until saturated, then falls to 2 again.
+    FreezeAnsweringZero(*state);
+    SetNeuronBias(2, 100);
+    SetNeuronBias(3, -100);
+    state->learnMode = LearnModeContinuous;
+    SamplePoint& flipped = state->pointSet.points[state->pointSet.count - 1];
+    int64_t saturatedAt = 0;
+    host.onDispatch = [&](int64_t d) {
+        if (d == 1 || d == 3)
+            flipped.classIndex = d == 1 ? 0 : 1;
+        if (saturatedAt > 0) {
+            state->stopRequested = true;
+        } else if (state->saturated) {
+            saturatedAt = state->epochCount;
+            flipped.classIndex = 0;
+        }
+    };
+    Learn(*state, host);
+    EXPECT_GT(saturatedAt, SaturationEpochs);
+    EXPECT_EQ(state->classErrors.Wrong(), 2);
     EXPECT_FALSE(state->saturated);
 }
 

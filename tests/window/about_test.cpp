@@ -201,8 +201,10 @@ class AboutTest : public QObject {
 
     void hookCanBeReplacedAndRestored() {
         QStringList other;
-        const ShellOpenHook previous =
-            SetShellOpenHook([&other](const QString& target) { other << target; });
+        const ShellOpenHook previous = SetShellOpenHook([&other](const QString& target) {
+            other << target;
+            return true;
+        });
         QVERIFY(static_cast<bool>(previous));
         ShellOpen(QStringLiteral("x"));
         SetShellOpenHook(previous);

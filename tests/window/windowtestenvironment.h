@@ -23,7 +23,10 @@ struct WindowTestEnvironment {
     // From now on the shell's "open" only records its target.
     void RecordShell() {
         opened.clear();
-        kestro::SetShellOpenHook([this](const QString& target) { opened << target; });
+        kestro::SetShellOpenHook([this](const QString& target) {
+            opened << target;
+            return true;
+        });
     }
 
     static void RestoreShell() { kestro::SetShellOpenHook({}); }

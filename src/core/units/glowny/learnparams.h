@@ -175,6 +175,23 @@ constexpr int DefaultDrawSpeedIndex = 1;
 // comboDrawSpeedChange: the period of the item at index; any other index leaves it unchanged.
 void ComboDrawSpeedChange(int32_t& drawPeriod, int index);
 
+// --- Pace ---
+
+// One item of the pace list: how many epochs a run trains per second at most, 0 = full speed.
+struct PaceItem {
+    std::string_view caption;
+    int32_t epochsPerSecond;
+};
+
+constexpr std::array<PaceItem, 5> PaceItems{{
+    {"Full speed", 0},
+    {"1000 epochs per s.", 1000},
+    {"100 epochs per s.", 100},
+    {"10 epochs per s.", 10},
+    {"1 epoch per s.", 1},
+}};
+static_assert(PaceItems.size() == 5);
+
 // --- Network structures ---
 
 // comboStructure's texts in list order.

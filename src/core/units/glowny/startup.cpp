@@ -12,7 +12,7 @@ namespace kestro {
 void RefreshAfterPointsChange(KestroState& state, TrainingHost& host, bool redrawAlways) {
     UpdateEpochDownRate(state.learnParameters, state.pointSet.count);
     if (!state.learning) {
-        RefreshAfterNetworkChange(state, host);
+        RefreshAfterNetworkChange(state, host, SignalRedraw::AfterEdit);
         return;
     }
     // Within a run the next checkpoint measures the error; the points are drawn alone.

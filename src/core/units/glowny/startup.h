@@ -50,8 +50,8 @@ void SwapPoints(KestroState& state, PointsSnapshot& snapshot);
 bool SamePoints(const KestroState& state, const PointsSnapshot& snapshot);
 
 // The refresh after a change of the point set: the epoch down rate, then outside a run
-// RefreshAfterNetworkChange; within a run UpdateStatus(0, 0) and, with redrawAlways, the
-// points-only picture.
+// RefreshAfterNetworkChange (AfterEdit); within a run UpdateStatus(0, 0) and, with redrawAlways,
+// the points-only picture.
 void RefreshAfterPointsChange(KestroState& state, TrainingHost& host, bool redrawAlways);
 
 }  // namespace kestro

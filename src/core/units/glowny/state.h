@@ -49,16 +49,17 @@ struct KestroState {
     // Permutation of the point indices 0 to orderCount - 1 for the Swapping Permutation order.
     int32_t orderArray[MaxPoints] = {};
     int32_t orderCount = 0;
-    // Saturation: the lowest error of this run so far and its epoch, and whether the run has
-    // stalled (see SaturationEpochs in training.h).
-    float bestError = 2;
-    int64_t bestErrorEpoch = 0;
+    // Saturation: the error of the latest checkpoint, the epoch it last fell, and whether the
+    // run has stalled (see SaturationEpochs in training.h).
+    float lastError = 2;
+    int64_t lastFallEpoch = 0;
     bool saturated = false;
 
     // --- learning parameters and controls ---
     LearnParameters learnParameters;
     int32_t learnMode = 0;   // the stop rule: a learn-mode tag
     int32_t drawPeriod = 0;  // ms between frames during a run, 0 = only at the end
+    int32_t pace = 0;        // at most this many epochs per second during a run, 0 = full speed
     LearnControls controls;
 
     // --- network ---
@@ -88,6 +89,9 @@ struct KestroState {
     std::optional<PresentationRecord> lastStep;
     // Show only the points the shown network answers wrongly.
     bool showWrongOnly = false;
+    // Live Answer: outside a run the drawing area follows every change of the points, the
+    // network or its size in the view mode, instead of falling back to the points alone.
+    bool liveAnswer = false;
 
     // --- restart ---
     // The network's values right after the latest Reset Network or structure choice: what

@@ -111,15 +111,15 @@ int32_t ChoosePoint(const KestroState& state, int32_t order, int32_t i, int32_t 
     }
 }
 
-// The saturation test after a checkpoint has measured the error.
+// The saturation test after a checkpoint has measured the error: any fall of the error is
+// progress, clears the flag and starts the count of SaturationEpochs anew.
 void UpdateSaturation(KestroState& state) {
-    if (state.classificationError < state.bestError) {
-        state.bestError = state.classificationError;
-        state.bestErrorEpoch = state.epochCount;
+    if (state.classificationError < state.lastError) {
+        state.lastFallEpoch = state.epochCount;
         state.saturated = false;
-        return;
     }
-    state.saturated = state.epochCount - state.bestErrorEpoch >= SaturationEpochs &&
+    state.lastError = state.classificationError;
+    state.saturated = state.epochCount - state.lastFallEpoch >= SaturationEpochs &&
                       WrongPointsSaturated(state.pointSet);
 }
 
@@ -249,7 +249,7 @@ void ResetCounters(KestroState& state) {
 void RefreshAfterReset(KestroState& state, TrainingHost& host) {
     host.ClearViews();
     if (!state.learning) {
-        RefreshAfterNetworkChange(state, host);
+        RefreshAfterNetworkChange(state, host, SignalRedraw::AfterEdit);
         return;
     }
     host.RefreshStatus(0, 0);
@@ -386,18 +386,28 @@ ClassErrors MarkAnswers(SamplePoint* points, int32_t count) {
     return scratch.Evaluate(points, count, false);
 }
 
-void RefreshAfterNetworkChange(KestroState& state, TrainingHost& host) {
+void RefreshAfterNetworkChange(KestroState& state, TrainingHost& host, SignalRedraw redraw) {
     std::tie(state.classificationError, state.classErrors) = MeasureClassErrors(state);
     host.RefreshStatus(0, 0);
-    host.DrawSignalView(state.rasterMode, 1, state.showPoints);
+    if (redraw == SignalRedraw::Shown)
+        host.DrawSignalView(state.rasterMode, 1, state.showPoints);
+    else
+        DrawAfterEdit(state, host);
+}
+
+void DrawAfterEdit(const KestroState& state, TrainingHost& host) {
+    if (state.liveAnswer && !state.learning)
+        host.DrawSignalView(state.rasterMode, 1, state.showPoints);
+    else
+        host.DrawSignalView(RasterMode::None, 1, true);
 }
 
 namespace {
 
 // Saturation is judged from a run's (or a sequence of Steps') own start.
 void StartSaturationWatch(KestroState& state) {
-    state.bestError = 2;
-    state.bestErrorEpoch = state.epochCount;
+    state.lastError = 2;
+    state.lastFallEpoch = state.epochCount;
     state.saturated = false;
 }
 
@@ -418,6 +428,10 @@ struct Run {
     // presentationCount at the start: speeds count this run's presentations only, also when the
     // run continues an earlier one.
     int64_t startCount = 0;
+    // The pace kept since paceStart (NowMs), and the epochs trained since then.
+    int32_t pace = 0;
+    int64_t paceStart = 0;
+    int64_t pacedEpochs = 0;
     CheckpointScratch scratch;
 };
 
@@ -434,6 +448,8 @@ void StartRun(KestroState& state, TrainingHost& host, Run& run) {
     run.nextFrame = run.start + state.drawPeriod;
     run.nextStatus = run.start + StatusPeriodMs;
     run.lastStatus = run.start;
+    run.pace = state.pace;
+    run.paceStart = run.start;
     // After a Restart the run trains the restarted network: its Reset would undo the Restart.
     if (state.controls.resetAtBeginning && !state.restartPending)
         ResetNetwork(state, host);
@@ -504,12 +520,19 @@ void PresentEpoch(KestroState& state) {
     EndEpoch(state, n);
 }
 
+void FramesIfDue(KestroState& state, TrainingHost& host, Run& run);
+
 // A checkpoint when one is due, with a coarse frame and a status refresh when their periods
 // have passed.
 void CheckpointIfDue(KestroState& state, TrainingHost& host, Run& run) {
     if (!CheckpointDue(state.epochCount, run.startEpoch, state.histories.series[ErrorSeries].step))
         return;
     host.CheckpointDone(RunCheckpoint(state, run.scratch));
+    FramesIfDue(state, host, run);
+}
+
+// A coarse frame and a status refresh when their periods have passed.
+void FramesIfDue(KestroState& state, TrainingHost& host, Run& run) {
     const int64_t t = host.NowMs();
     if (state.drawPeriod > 0 && t >= run.nextFrame) {
         host.DrawSignalView(state.rasterMode, RunFrameCellSize, state.showPoints);
@@ -521,6 +544,23 @@ void CheckpointIfDue(KestroState& state, TrainingHost& host, Run& run) {
         run.lastStatus = t;
         run.nextStatus = NextDeadline(run.nextStatus, StatusPeriodMs, t);
     }
+}
+
+// At a pace of p epochs per second the k-th epoch since the pace was set ends no earlier than
+// k * 1000 / p ms after it was set; the run waits for that, then draws the frames and the status
+// that fell due meanwhile. Only the timing changes: the epochs are the same as at full speed.
+void KeepPace(KestroState& state, TrainingHost& host, Run& run) {
+    if (state.pace != run.pace) {
+        run.pace = state.pace;
+        run.paceStart = host.NowMs();
+        run.pacedEpochs = 0;
+    }
+    if (run.pace <= 0)
+        return;
+    run.pacedEpochs += 1;
+    host.WaitUntil(run.paceStart + run.pacedEpochs * 1000 / run.pace);
+    if (!state.stopRequested)
+        FramesIfDue(state, host, run);
 }
 
 // The end of a run: the status over the whole run, the last coarse and full frames, the
@@ -551,6 +591,10 @@ void Learn(KestroState& state, TrainingHost& host) {
         if (state.stopRequested || state.pointSet.count == 0 ||
             LearnModeEnds(state.learnMode, state.classificationError,
                           state.epochCount - run.startEpoch))
+            break;
+        // A Stop while the run waits for its pace ends it before another epoch.
+        KeepPace(state, host, run);
+        if (state.stopRequested)
             break;
     }
     EndRun(state, host, run);
@@ -686,7 +730,7 @@ std::optional<PresentationRecord> Step(KestroState& state, TrainingHost& host) {
         EndStepEpoch(state, host);
     }
     state.lastStep = record;
-    RefreshAfterNetworkChange(state, host);
+    RefreshAfterNetworkChange(state, host, SignalRedraw::Shown);
     return record;
 }
 
@@ -709,17 +753,12 @@ std::string OneDecimal(double value, std::string_view decimalSeparator) {
 
 namespace {
 
-// "Class 1: 3 of 208 wrong, Class 2: 1 of 192", or compact "Wrong: 3/208, 1/192"; empty for
-// no points.
-std::string ClassErrorsText(const ClassErrors& c, bool compact) {
+// "Class 1: 3 of 208 wrong, Class 2: 1 of 192"; empty for no points.
+std::string ClassErrorsText(const ClassErrors& c) {
     if (c.total[0] + c.total[1] == 0)
         return {};
-    const std::string of = compact ? "/" : " of ";
-    const std::string first = std::to_string(c.wrong[0]) + of + std::to_string(c.total[0]);
-    const std::string second = std::to_string(c.wrong[1]) + of + std::to_string(c.total[1]);
-    if (compact)
-        return "Wrong: " + first + ", " + second;
-    return "Class 1: " + first + " wrong, Class 2: " + second;
+    return "Class 1: " + std::to_string(c.wrong[0]) + " of " + std::to_string(c.total[0]) +
+           " wrong, Class 2: " + std::to_string(c.wrong[1]) + " of " + std::to_string(c.total[1]);
 }
 
 // The outputs of a layer with 3 decimals, separated by spaces.
@@ -784,20 +823,19 @@ StatusTexts MakeStatusTexts(const KestroState& state, int64_t totalMs, int64_t i
                   std::to_string(static_cast<int64_t>(wrong)) + ")";
     texts.age = std::to_string(presentations / 1000) + " K (" + std::to_string(epochs) + " Epochs)";
     texts.counts = CountClasses(state.pointSet);
-    texts.classes = ClassErrorsText(classErrors, false);
-    texts.classesCompact = ClassErrorsText(classErrors, true);
+    texts.classes = ClassErrorsText(classErrors);
     if (shown != nullptr) {
         texts.detail = "Epoch " + std::to_string(shown->epoch) + " of " +
                        std::to_string(state.epochCount) + ", MSE " +
                        FormatFixed(4, 0, shown->meanSquaredError) + ", verify " +
                        FormatFixed(2, 0, shown->verifyError * 100.0) + "% (Esc: now)";
-        texts.detailCompact = "Epoch " + std::to_string(shown->epoch);
     } else if (state.lastStep) {
         texts.detail = StepText(*state.lastStep);
-        texts.detailCompact = StepPointText(*state.lastStep);
     }
     if (state.saturated)
-        texts.hint = "Saturated: no further learning. Reset Network (F5) or lower ni.";
+        texts.hint =
+            "No progress for 1000 epochs: the wrongly answered points no longer move the "
+            "weights. Reset Network (F5) or a lower ni may help.";
     return texts;
 }
 

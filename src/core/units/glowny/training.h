@@ -15,10 +15,10 @@
 
 namespace kestro {
 
-// A run is saturated when its classification error has not fallen for SaturationEpochs epochs
-// and, at the latest checkpoint, every point answered wrongly has all its output deltas below
-// SaturationDelta in magnitude: its outputs sit within a hair of +-1, the gradient that would
-// correct it has vanished, and in practice the run stays where it is.
+// A run is saturated when its classification error has not fallen at any checkpoint for
+// SaturationEpochs epochs and, at the latest checkpoint, every point answered wrongly has all
+// its output deltas below SaturationDelta in magnitude: its outputs sit within a hair of +-1
+// and the gradient that would correct it has vanished. The first fall of the error clears it.
 constexpr int64_t SaturationEpochs = 1000;
 constexpr double SaturationDelta = 1e-6;
 
@@ -64,6 +64,9 @@ class TrainingHost {
     virtual void RunEnded() {}
     // A checkpoint has appended these values to the histories.
     virtual void CheckpointDone(const CheckpointValues& /*values*/) {}
+    // A paced run waits between epochs: lets user events through until NowMs reaches ms or
+    // stopRequested is set, whichever comes first.
+    virtual void WaitUntil(int64_t /*ms*/) {}
 };
 
 // actionNauczExecute: runs one training run until its learn mode or stopRequested ends it.
@@ -84,7 +87,8 @@ void RequestStop(KestroState& state);
 
 // actionResetExecute: counters to 0, ni from its scroll bar, histories emptied, new random
 // weights (biases +-0.1, weights +-0.5), views blackened, status refreshed. Within a run the
-// error is 0 and the points are drawn alone; otherwise RefreshAfterNetworkChange follows.
+// error is 0 and the points are drawn alone; otherwise RefreshAfterNetworkChange (AfterEdit)
+// follows.
 void ResetNetwork(KestroState& state, TrainingHost& host);
 
 // Restart: the network back to its values right after the latest Reset Network or structure
@@ -115,10 +119,24 @@ std::vector<uint8_t> WrongPoints(const PointSet& set);
 // does, and returns the wrong answers per class.
 ClassErrors MarkAnswers(SamplePoint* points, int32_t count);
 
+// How a refresh redraws the signal view.
+enum class SignalRedraw {
+    // The network now shown, in the view mode at full resolution: a Step, Continue From Here,
+    // Back to Now.
+    Shown,
+    // An edit, reset, load, structure choice or resize: the points alone on black, or with Live
+    // Answer the view mode at full resolution.
+    AfterEdit,
+};
+
 // The refresh after a change of the network or of the points while no run is going: the
-// classification error measured anew, the status, and the signal view in its mode at full
-// resolution, so that both describe the current network on the current points.
-void RefreshAfterNetworkChange(KestroState& state, TrainingHost& host);
+// classification error measured anew (so the status describes the current network on the
+// current points), the status, and the signal view as redraw says.
+void RefreshAfterNetworkChange(KestroState& state, TrainingHost& host, SignalRedraw redraw);
+
+// The signal view after an edit, reset, load, structure choice or resize: the points alone on
+// black, unless Live Answer is on and no run is going, when the view mode is drawn in full.
+void DrawAfterEdit(const KestroState& state, TrainingHost& host);
 
 // Whether the learn mode ends the run, given the error of the latest checkpoint and the epochs
 // of this run: 14 never, 13 at 0%, 12 at 1%, 11 at 3% (compared in double), -N after N epochs
@@ -136,17 +154,13 @@ struct StatusTexts {
     std::string error;   // labelErr: "1.50% (3)"
     std::string age;     // labelAge: "45 K (300 Epochs)"
     ClassCounts counts;  // panelColorS, panelColor1, panelColor2
-    std::string hint;    // what to do about a saturated run, or empty
+    std::string hint;    // what to do about a run that stopped making progress, or empty
     // The wrong answers per class: "Class 1: 3 of 208 wrong, Class 2: 1 of 192"; empty without
     // points.
     std::string classes;
     // What is shown beside the current network: a kept epoch (its counters and errors then fill
     // ni, error and age) or the latest Step; empty otherwise.
     std::string detail;
-    // Shorter forms of the two, for a status too narrow for the whole: "Wrong: 3/208, 1/192",
-    // "Epoch 1200", "Point 41, Class 2: wrong".
-    std::string classesCompact;
-    std::string detailCompact;
 };
 
 // UpdateStatus(totalMs, intervalMs) as texts. decimalSeparator is the user's locale's, used
