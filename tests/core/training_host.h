@@ -47,6 +47,13 @@ class FakeHost : public TrainingHost {
     void ClearViews() override { log.push_back("ClearViews"); }
     void RunEnded() override { log.push_back("RunEnded"); }
     void CheckpointDone(const CheckpointValues& values) override { checkpoints.push_back(values); }
+    // A paced run's wait: the clock jumps to the deadline.
+    void WaitUntil(int64_t ms) override {
+        waits.push_back(ms);
+        clock = std::max(clock, ms);
+        if (onWait)
+            onWait(static_cast<int64_t>(waits.size()));
+    }
 
     // The log entries that start with prefix.
     std::vector<std::string> Calls(const std::string& prefix) const {
@@ -73,6 +80,8 @@ class FakeHost : public TrainingHost {
     int64_t tick = 0;
     int64_t dispatches = 0;
     std::function<void(int64_t)> onDispatch;
+    std::function<void(int64_t)> onWait;  // run after the n-th wait
+    std::vector<int64_t> waits;           // the deadlines of the paced run's waits
     std::vector<std::string> log;
     std::vector<StatusTexts> statuses;
     std::vector<CheckpointValues> checkpoints;

@@ -471,6 +471,56 @@ TEST_F(Training, FramesAndStatusFollowTheClock) {
     EXPECT_EQ(host.Calls("Status"), statuses);
 }
 
+// A paced run waits for each epoch's deadline (and draws the frames that fell due meanwhile),
+// but trains exactly the epochs of a run at full speed; a Stop while it waits ends it there.
+TEST_F(Training, PacedRunTrainsAsAtFullSpeed) {
+    std::vector<SamplePoint> points = Points(20, 0, false);
+    for (const SamplePoint& p : Points(20, 1, false))
+        points.push_back({p.x + 1.0f, -p.y, 1, false});
+    // The network, ni, the generator and the mean squared error history after 30 epochs.
+    const auto run = [&](int32_t pace, std::vector<int64_t>& waits, size_t& frames) {
+        SetRandomSeed(77);
+        auto state = MakeState(points, "2:5:2");
+        state->learnMode = -30;
+        state->pace = pace;
+        FakeHost host(*state);
+        Learn(*state, host);
+        waits = host.waits;
+        frames = host.Calls("Draw(4,1)").size();
+        std::vector<float> values(static_cast<size_t>(ParameterCount()));
+        CopyParameters(values.data());
+        values.push_back(state->learnParameters.ni);
+        values.push_back(static_cast<float>(RandomSeed()));
+        const ErrorHistory& mse = state->histories.series[MseSeries];
+        for (int64_t k = 0; k < mse.count; ++k)
+            values.push_back(mse.slot[k].max);
+        return values;
+    };
+    std::vector<int64_t> fullWaits, pacedWaits;
+    size_t fullFrames = 0, pacedFrames = 0;
+    EXPECT_EQ(run(0, fullWaits, fullFrames), run(100, pacedWaits, pacedFrames));
+    EXPECT_TRUE(fullWaits.empty());
+    EXPECT_EQ(fullFrames, size_t{1});  // the clock stands still: only the end's coarse frame
+    // 100 epochs per second: epoch k ends no earlier than 10 k ms after the start (the last
+    // epoch ends the run without waiting); a frame at 100 and 200 ms, then the end's.
+    ASSERT_EQ(pacedWaits.size(), size_t{29});
+    for (size_t k = 0; k < pacedWaits.size(); ++k)
+        EXPECT_EQ(pacedWaits[k], static_cast<int64_t>(10 * (k + 1)));
+    EXPECT_EQ(pacedFrames, size_t{3});
+
+    auto state = MakeState(points, "2:5:2");
+    state->learnMode = LearnModeContinuous;
+    state->pace = 1;
+    FakeHost host(*state);
+    host.onWait = [&](int64_t n) {
+        if (n == 3)
+            state->stopRequested = true;
+    };
+    Learn(*state, host);
+    EXPECT_EQ(state->epochCount, 3);
+    EXPECT_EQ(host.waits, (std::vector<int64_t>{1000, 2000, 3000}));
+}
+
 TEST_F(Training, OnlyAtEndDrawsNoFrameDuringTheRun) {
     auto state = MakeState(Points(3, 0));
     state->learnMode = -20;

@@ -172,6 +172,17 @@ void ShowAndActivate(TFormMain& form) {
 class FormMainTest : public QObject {
     Q_OBJECT
 
+    // The share of the drawing area's pixels that are opaque black: nearly all of them for the
+    // points on black, few under the network's answer.
+    static double BlackShare(const TFormMain& form) {
+        const QImage& image = form.pbSignal->Surface();
+        int64_t black = 0;
+        for (int y = 0; y < image.height(); ++y)
+            for (int x = 0; x < image.width(); ++x)
+                black += image.pixel(x, y) == 0xFF000000u;
+        return static_cast<double>(black) / (static_cast<double>(image.width()) * image.height());
+    }
+
   private slots:
     void startUpState() {
         TFormMain form;
@@ -847,6 +858,90 @@ class FormMainTest : public QObject {
         QTest::mouseClick(box, Qt::LeftButton, {}, QPoint(w / 4, h / 4));
         QCOMPARE(state.pointSet.count, 2);
         QCOMPARE(form.panelColorS->text(), QStringLiteral("2"));
+    }
+
+    // Edits, resets, loads, structure choices and resizes fall back to the points on black,
+    // also at start; Live Answer makes the drawing area follow them in the view mode.
+    void pointsAloneUntilLiveAnswer() {
+        TFormMain form(nullptr, 5u);
+        ShowAndActivate(form);
+        const auto points = [&form] { return BlackShare(form) > 0.9; };
+        const auto answer = [&form] { return BlackShare(form) < 0.3; };
+        QVERIFY(points());
+        QTest::keyClick(form.pbSignal, Qt::Key_1);
+        const auto click = [&form] {
+            QTest::mouseClick(form.pbSignal, Qt::LeftButton, {}, QPoint(20, 20));
+        };
+        const int count = form.State().pointSet.count;
+        click();
+        QCOMPARE(form.State().pointSet.count, count + 1);
+        QVERIFY(points());
+
+        form.Action(ActionId::actionViewLiveAnswer)->trigger();
+        QVERIFY(form.State().liveAnswer);
+        QVERIFY(answer());
+        click();
+        QVERIFY(answer());
+        form.actionResetExecute();
+        QVERIFY(answer());
+        form.resize(form.width() + 40, form.height() + 30);
+        QTRY_VERIFY(form.pbSignal->Surface().width() == form.pbSignal->width());
+        QVERIFY(answer());
+        form.comboStructure->setCurrentIndex(3);
+        form.comboStructureChange(3);
+        QVERIFY(answer());
+
+        form.Action(ActionId::actionViewLiveAnswer)->trigger();
+        QVERIFY(answer());  // the picture stays until the next change
+        form.comboStructureChange(10);
+        QVERIFY(points());
+        form.actionResetExecute();
+        QVERIFY(points());
+        form.Action(ActionId::actionDrawAnswer)->trigger();  // a view action draws its mode
+        QVERIFY(answer());
+        form.resize(form.width() - 40, form.height() - 30);
+        QTRY_VERIFY(form.pbSignal->Surface().width() == form.pbSignal->width());
+        QVERIFY(points());
+    }
+
+    // Closing asks before it loses points changed by hand since they were opened, saved or
+    // generated, and stays open when the question or the save is cancelled.
+    void closeAsksBeforeLosingHandEdits() {
+        QTemporaryDir dir;
+        int asked = 0;
+        const auto check = [&](TFormMain::CloseAnswer answer, bool edit, bool undo, bool closes) {
+            TFormMain form(nullptr, 7u);
+            ShowAndActivate(form);
+            asked = 0;
+            form.askSaveBeforeClosing = [&] {
+                ++asked;
+                return answer;
+            };
+            const QString path = dir.filePath(QStringLiteral("kept.points"));
+            form.askSaveFileName = [&] { return path; };
+            if (edit)
+                QTest::mouseClick(form.pbSignal, Qt::LeftButton, {}, QPoint(30, 30));
+            if (undo)
+                form.actionUndoExecute();
+            QCOMPARE(form.close(), closes);
+            QCOMPARE(form.isVisible(), !closes);
+            QCOMPARE(form.State().stopRequested, closes);
+            if (answer == TFormMain::CloseAnswer::Save && edit && !undo) {
+                TFormMain reader(nullptr, 8u);
+                reader.LoadPoints(path);
+                QCOMPARE(reader.State().pointSet.count, form.State().pointSet.count);
+            }
+        };
+        check(TFormMain::CloseAnswer::Cancel, false, false, true);  // generated points
+        QCOMPARE(asked, 0);
+        check(TFormMain::CloseAnswer::Cancel, true, true, true);  // the edit undone
+        QCOMPARE(asked, 0);
+        check(TFormMain::CloseAnswer::Cancel, true, false, false);
+        QCOMPARE(asked, 1);
+        check(TFormMain::CloseAnswer::Discard, true, false, true);
+        QCOMPARE(asked, 1);
+        check(TFormMain::CloseAnswer::Save, true, false, true);
+        QCOMPARE(asked, 1);
     }
 
     void brushKeys() {
