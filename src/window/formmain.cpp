@@ -572,6 +572,8 @@ void TFormMain::CreateStatusBar() {
     hintPalette.setColor(QPalette::WindowText, QColor(192, 0, 0));
     labelHint->setPalette(hintPalette);
     labelMessage = line(QStringLiteral("labelMessage"));
+    // One line high at least, so that the bar does not come and go with its texts.
+    lines->setMinimumHeight(lines->fontMetrics().height() + 2);
     bar->addWidget(lines, 1);
     setStatusBar(bar);
 }
@@ -593,7 +595,8 @@ QWidget* TFormMain::CreateLeftPanel() {
 
     auto* tsGeneral = new QWidget;
     auto* general = new QVBoxLayout(tsGeneral);
-    general->setContentsMargins(2, 4, 2, 2);
+    general->setContentsMargins(2, 2, 2, 0);
+    general->setSpacing(2);
     general->addWidget(new QLabel(QStringLiteral("Network Structure"), tsGeneral));
     comboStructure = new QComboBox(tsGeneral);
     comboStructure->setObjectName(QStringLiteral("comboStructure"));
