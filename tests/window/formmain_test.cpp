@@ -132,6 +132,12 @@ void CheckTexts(const QWidget& window, QSize size) {
         if (const auto* label = qobject_cast<const QLabel*>(widget)) {
             text = label->text();
             needed = label->sizeHint().width();
+            // A wrapping line is cut when it is lower than its text at its width.
+            if (label->wordWrap()) {
+                QVERIFY2(label->heightForWidth(label->width()) <= label->height(),
+                         qPrintable(where + QStringLiteral(": cut ") + text));
+                needed = 0;
+            }
         } else if (const auto* elided = qobject_cast<const TElidedLabel*>(widget)) {
             text = elided->text();
             QVERIFY2(!elided->Elided() || elided->toolTip() == text,
@@ -516,10 +522,15 @@ class FormMainTest : public QObject {
         form.UpdateStatus(123456, 1000);
         const QSize sizes[] = {{300, 300}, {360, 420},  {593, 643}, {640, 480},
                                {800, 600}, {1024, 768}, {1280, 900}};
-        // With the run's time, then with a Step's line and the per-class counts in its place.
+        // With the run's time, then with a Step's line, the per-class counts and the hint of a
+        // stalled run in the status bar.
         for (const bool stepped : {false, true}) {
-            if (stepped)
+            if (stepped) {
                 form.actionStepExecute();
+                form.state_->saturated = true;
+                form.UpdateStatus(0, 0);
+                QVERIFY(form.labelHint->isVisible());
+            }
             QVERIFY(form.labelDetail->isVisible() == stepped);
             for (const QSize size : sizes) {
                 form.resize(size);
