@@ -122,25 +122,32 @@ std::vector<QRect> PlaceBoundaryLabels(const std::vector<BoundaryLabel>& labels,
     const QRect inside(QPoint(0, 0), area);
     std::vector<QRect> boxes;
     boxes.reserve(labels.size());
+    // Whether two boxes overlap or touch (inline: this runs for every candidate and box).
+    const auto near = [](const QRect& a, const QRect& b) {
+        return a.left() <= b.right() + 1 && b.left() <= a.right() + 1 &&
+               a.top() <= b.bottom() + 1 && b.top() <= a.bottom() + 1;
+    };
     for (const BoundaryLabel& label : labels) {
         const auto clearOfBoxes = [&](const QRect& box) {
-            const QRect grown = box.adjusted(-1, -1, 1, 1);
             return std::none_of(boxes.begin(), boxes.end(),
-                                [&](const QRect& earlier) { return earlier.intersects(grown); });
+                                [&](const QRect& earlier) { return near(earlier, box); });
         };
         const size_t count = label.anchors.size();
         const size_t step = std::max<size_t>(1, (count + MaxTries - 1) / MaxTries);
         std::optional<QRect> best, apart;
         for (size_t k = 0; k < count && !best; k += step)
             for (const QRect& box : BoxesBeside(label.anchors[k], label.size)) {
-                if (!inside.contains(box) || !clearOfBoxes(box))
+                if (!inside.contains(box))
                     continue;
-                if (!blocked(box.adjusted(-1, -1, 1, 1))) {
+                // the cheap test of the boundaries first; the boxes only where they decide
+                const bool free = !blocked(box.adjusted(-1, -1, 1, 1));
+                if ((!free && apart) || !clearOfBoxes(box))
+                    continue;
+                if (free) {
                     best = box;
                     break;
                 }
-                if (!apart)
-                    apart = box;
+                apart = box;
             }
         QRect box;
         if (best)
@@ -181,18 +188,18 @@ std::vector<PlacedLabel> DrawFirstLayerLines(const NetworkCopy& network, uint32_
         return QPoint(std::min(static_cast<int>(px / ratio), logicalWidth - 1),
                       std::min(static_cast<int>(py / ratio), logicalHeight - 1));
     };
-    // covered[(y + 1) (logicalWidth + 1) + x + 1]: 1 where a logical pixel holds a boundary,
-    // then summed into a table of the boundary pixels above and left of each corner.
-    const auto stride1 = static_cast<size_t>(logicalWidth) + 1;
-    std::vector<int32_t> covered(stride1 * (static_cast<size_t>(logicalHeight) + 1));
+    // The logical pixels that hold a boundary: bit x % 64 of covered[y words + x / 64].
+    const size_t words = (static_cast<size_t>(logicalWidth) + 63) / 64;
+    std::vector<uint64_t> covered(words * static_cast<size_t>(logicalHeight));
     uchar* const bits = image.bits();
     const qsizetype stride = image.bytesPerLine();
     const QFontMetrics metrics(ViewFont(true));
     std::vector<BoundaryLabel> labels;
     std::vector<std::string> texts;
     struct Mark {
-        double distance2;  // from the centre
-        int px, py;
+        int64_t distance2;  // from the centre, in half pixels
+        int32_t order;      // of finding
+        int32_t px, py;
     };
     std::vector<Mark> marks;
     for (int32_t i = layer.first; i <= layer.last; ++i) {
@@ -209,11 +216,11 @@ std::vector<PlacedLabel> DrawFirstLayerLines(const NetworkCopy& network, uint32_
         marks.clear();
         const auto mark = [&](int px, int py) {
             reinterpret_cast<uint32_t*>(bits + stride * py)[px] = argb;
-            const double dx = px - width / 2.0, dy = py - height / 2.0;
-            marks.push_back({dx * dx + dy * dy, px, py});
+            const int64_t dx = 2 * px - width, dy = 2 * py - height;
+            marks.push_back({dx * dx + dy * dy, static_cast<int32_t>(marks.size()), px, py});
             const QPoint at = logical(px, py);
-            covered[(static_cast<size_t>(at.y()) + 1) * stride1 + static_cast<size_t>(at.x()) + 1] =
-                1;
+            covered[static_cast<size_t>(at.y()) * words + static_cast<size_t>(at.x()) / 64] |=
+                uint64_t{1} << (at.x() % 64);
         };
         for (int py = 0; py < height; ++py) {
             const int change = FirstChange(width, [&](int px) { return positive(px, py); });
@@ -229,8 +236,9 @@ std::vector<PlacedLabel> DrawFirstLayerLines(const NetworkCopy& network, uint32_
             continue;
         // The label's places along the boundary: nearest to the centre first, the first found
         // among equals.
-        std::stable_sort(marks.begin(), marks.end(),
-                         [](const Mark& a, const Mark& b) { return a.distance2 < b.distance2; });
+        std::sort(marks.begin(), marks.end(), [](const Mark& a, const Mark& b) {
+            return a.distance2 != b.distance2 ? a.distance2 < b.distance2 : a.order < b.order;
+        });
         BoundaryLabel label;
         label.anchors.reserve(marks.size());
         for (const Mark& m : marks)
@@ -242,21 +250,20 @@ std::vector<PlacedLabel> DrawFirstLayerLines(const NetworkCopy& network, uint32_
     }
     if (labels.empty())
         return {};
-    for (size_t y = 1; y < covered.size() / stride1; ++y)
-        for (size_t x = 1; x < stride1; ++x)
-            covered[y * stride1 + x] += covered[(y - 1) * stride1 + x] +
-                                        covered[y * stride1 + x - 1] -
-                                        covered[(y - 1) * stride1 + x - 1];
-    // Whether a box holds a boundary pixel: the table's four corners of its part in the image.
+    // Whether a box holds a boundary pixel: its bits of each of its rows in the image.
     const auto blocked = [&](const QRect& box) {
         const QRect part = box.intersected(QRect(0, 0, logicalWidth, logicalHeight));
-        if (part.isEmpty())
-            return false;
-        const auto at = [&](int x, int y) {
-            return covered[static_cast<size_t>(y) * stride1 + static_cast<size_t>(x)];
-        };
-        const int x0 = part.left(), x1 = part.right() + 1, y0 = part.top(), y1 = part.bottom() + 1;
-        return at(x1, y1) - at(x0, y1) - at(x1, y0) + at(x0, y0) > 0;
+        for (int y = part.top(); y <= part.bottom(); ++y)
+            for (int word = part.left() / 64; word <= part.right() / 64; ++word) {
+                // bits lo to hi of the word
+                const int lo = std::max(part.left() - 64 * word, 0);
+                const int hi = std::min(part.right() - 64 * word, 63);
+                const uint64_t mask = (~uint64_t{0} << lo) & (~uint64_t{0} >> (63 - hi));
+                if ((covered[static_cast<size_t>(y) * words + static_cast<size_t>(word)] & mask) !=
+                    0)
+                    return true;
+            }
+        return false;
     };
     const std::vector<QRect> boxes =
         PlaceBoundaryLabels(labels, QSize(logicalWidth, logicalHeight), blocked);
