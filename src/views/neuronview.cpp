@@ -184,9 +184,16 @@ std::vector<PlacedLabel> DrawFirstLayerLines(const NetworkCopy& network, uint32_
     const int logicalWidth = canvas.Width(), logicalHeight = canvas.Height();
     if (logicalWidth <= 0 || logicalHeight <= 0)
         return {};
+    // The logical column of each device column and row of each device row.
+    std::vector<int> logicalX(static_cast<size_t>(width)), logicalY(static_cast<size_t>(height));
+    for (int px = 0; px < width; ++px)
+        logicalX[static_cast<size_t>(px)] =
+            std::min(static_cast<int>(px / ratio), logicalWidth - 1);
+    for (int py = 0; py < height; ++py)
+        logicalY[static_cast<size_t>(py)] =
+            std::min(static_cast<int>(py / ratio), logicalHeight - 1);
     const auto logical = [&](int px, int py) {
-        return QPoint(std::min(static_cast<int>(px / ratio), logicalWidth - 1),
-                      std::min(static_cast<int>(py / ratio), logicalHeight - 1));
+        return QPoint(logicalX[static_cast<size_t>(px)], logicalY[static_cast<size_t>(py)]);
     };
     // The logical pixels that hold a boundary: bit x % 64 of covered[y words + x / 64].
     const size_t words = (static_cast<size_t>(logicalWidth) + 63) / 64;
@@ -196,12 +203,12 @@ std::vector<PlacedLabel> DrawFirstLayerLines(const NetworkCopy& network, uint32_
     const QFontMetrics metrics(ViewFont(true));
     std::vector<BoundaryLabel> labels;
     std::vector<std::string> texts;
-    struct Mark {
-        int64_t distance2;  // from the centre, in half pixels
-        int32_t order;      // of finding
-        int32_t px, py;
-    };
-    std::vector<Mark> marks;
+    // The boundary's pixels in the order found, and for each a key that sorts them by their
+    // squared distance from the centre (in half pixels: below 2^43), then by that order (fewer
+    // than width + height pixels: below 2^20).
+    KESTRO_ASSERT(width + height < (1 << 20));
+    std::vector<QPoint> marks;
+    std::vector<uint64_t> keys;
     for (int32_t i = layer.first; i <= layer.last; ++i) {
         // The incoming list runs from the highest source: y's weight first, then x's.
         const float* w = network.Incoming(i);
@@ -214,10 +221,12 @@ std::vector<PlacedLabel> DrawFirstLayerLines(const NetworkCopy& network, uint32_
         // is a correctly rounded fma), so each row and column changes sign at most once: the
         // boundary pixels are those left of a change along a row and above one along a column.
         marks.clear();
+        keys.clear();
         const auto mark = [&](int px, int py) {
             reinterpret_cast<uint32_t*>(bits + stride * py)[px] = argb;
             const int64_t dx = 2 * px - width, dy = 2 * py - height;
-            marks.push_back({dx * dx + dy * dy, static_cast<int32_t>(marks.size()), px, py});
+            keys.push_back(static_cast<uint64_t>(dx * dx + dy * dy) << 20 | marks.size());
+            marks.emplace_back(px, py);
             const QPoint at = logical(px, py);
             covered[static_cast<size_t>(at.y()) * words + static_cast<size_t>(at.x()) / 64] |=
                 uint64_t{1} << (at.x() % 64);
@@ -234,15 +243,24 @@ std::vector<PlacedLabel> DrawFirstLayerLines(const NetworkCopy& network, uint32_
         }
         if (marks.empty())
             continue;
-        // The label's places along the boundary: nearest to the centre first, the first found
-        // among equals.
-        std::sort(marks.begin(), marks.end(), [](const Mark& a, const Mark& b) {
-            return a.distance2 != b.distance2 ? a.distance2 < b.distance2 : a.order < b.order;
-        });
+        // The label's places along the boundary, nearest to the centre first (the first found
+        // among equals): the nearest pixel and every step-th one found, a few hundred at most.
+        constexpr size_t MaxAnchors = 256;
+        const size_t step = std::max<size_t>(1, keys.size() / MaxAnchors);
+        const uint64_t nearest = *std::min_element(keys.begin(), keys.end());
+        size_t kept = 0;
+        for (size_t k = 0; k < keys.size(); k += step)
+            keys[kept++] = keys[k];
+        keys.resize(kept);
+        if ((nearest & ((1u << 20) - 1)) % step != 0)
+            keys.push_back(nearest);
+        std::sort(keys.begin(), keys.end());
         BoundaryLabel label;
-        label.anchors.reserve(marks.size());
-        for (const Mark& m : marks)
-            label.anchors.push_back(logical(m.px, m.py));
+        label.anchors.reserve(keys.size());
+        for (const uint64_t key : keys) {
+            const QPoint& m = marks[key & ((1u << 20) - 1)];
+            label.anchors.push_back(logical(m.x(), m.y()));
+        }
         std::string text = std::to_string(i - layer.first + 1);
         label.size = QSize(TextWidth(text, true) + 4, metrics.height());
         labels.push_back(std::move(label));

@@ -120,11 +120,14 @@ int main(int argc, char** argv) {
     input.selectedClass = -1;
     input.cursor.reset();
     input.raster = RasterMode::Answer;
-    for (const int ratio : {1, 2}) {
-        QImage lines(400 * ratio, 300 * ratio, QImage::Format_ARGB32);
+    for (const auto& [ratio, name] :
+         {std::pair{1.0, "signal_lines_r1.png"}, std::pair{1.5, "signal_lines_r1.5.png"},
+          std::pair{2.0, "signal_lines_r2.png"}}) {
+        QImage lines(static_cast<int>(400 * ratio), static_cast<int>(300 * ratio),
+                     QImage::Format_ARGB32);
         lines.setDevicePixelRatio(ratio);
         DrawSignalView(input, lines);
-        ok &= Save(lines, folder, ratio == 1 ? "signal_lines_r1.png" : "signal_lines_r2.png");
+        ok &= Save(lines, folder, name);
     }
     input.firstLayerLines = false;
     input.raster = RasterMode::Neuron;
@@ -163,6 +166,15 @@ int main(int argc, char** argv) {
         DrawNetworkDiagram(CurrentNetworkSummary(), colors, diagram);
         ok &= Save(diagram, folder, name);
     }
+    // A new network's lines all pass near the centre: their labels crowd there.
+    BuildNetwork("2:10:2");
+    const NetworkCopy fresh = CopyNetwork();
+    input.network = &fresh;
+    input.raster = RasterMode::Answer;
+    input.firstLayerLines = true;
+    QImage crowded(400, 300, QImage::Format_ARGB32);
+    DrawSignalView(input, crowded);
+    ok &= Save(crowded, folder, "signal_lines_new_network.png");
     // A marked neuron among the small discs of a hundred.
     BuildNetwork("2:100:2");
     DiagramOptions options;
