@@ -60,9 +60,10 @@ struct DiagramOptions {
     // (needs network).
     bool weightColors = false;
     const NetworkCopy* network = nullptr;
-    // One presentation (a Step): each neuron filled with the colour of its output and ringed by
-    // the sign and size of its delta, each connection coloured by the sign and size of its
-    // weight's change. Takes the place of the weight colours.
+    // One presentation (a Step): each neuron filled with the colour of its output (an output
+    // neuron's +1 in its own class's colour, as in NeuronOutputColor) and ringed by the sign and
+    // size of its delta, each connection coloured by the sign and size of its weight's change.
+    // Takes the place of the weight colours.
     const PresentationRecord* step = nullptr;
     // The neuron the drawing area's neuron view shows (its index in the whole network, as in
     // DiagramHit), ringed in MarkedNeuronColor over a dark band; -1 (or any index outside the

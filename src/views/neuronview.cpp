@@ -207,6 +207,7 @@ std::vector<PlacedLabel> DrawFirstLayerLines(const NetworkCopy& network, uint32_
     // squared distance from the centre (in half pixels: below 2^43), then by that order (fewer
     // than width + height pixels: below 2^20).
     KESTRO_ASSERT(width + height < (1 << 20));
+    constexpr uint64_t OrderMask = (1u << 20) - 1;
     std::vector<QPoint> marks;
     std::vector<uint64_t> keys;
     for (int32_t i = layer.first; i <= layer.last; ++i) {
@@ -252,13 +253,13 @@ std::vector<PlacedLabel> DrawFirstLayerLines(const NetworkCopy& network, uint32_
         for (size_t k = 0; k < keys.size(); k += step)
             keys[kept++] = keys[k];
         keys.resize(kept);
-        if ((nearest & ((1u << 20) - 1)) % step != 0)
+        if ((nearest & OrderMask) % step != 0)
             keys.push_back(nearest);
         std::sort(keys.begin(), keys.end());
         BoundaryLabel label;
         label.anchors.reserve(keys.size());
         for (const uint64_t key : keys) {
-            const QPoint& m = marks[key & ((1u << 20) - 1)];
+            const QPoint& m = marks[key & OrderMask];
             label.anchors.push_back(logical(m.x(), m.y()));
         }
         std::string text = std::to_string(i - layer.first + 1);

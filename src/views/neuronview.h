@@ -26,10 +26,9 @@ int32_t NeuronPlusClass(const NetworkCopy& network, int32_t neuron);
 // With plusClass 0, +1 reads as "Class 1" and -1 as "Class 2".
 uint32_t NeuronOutputColor(float v, int32_t plusClass = 0);
 
-// Every pixel of the image from the output of one neuron (in the colours of its NeuronPlusClass),
-// one sample per cellSize x cellSize
-// cell at its top-left pixel (the samples the raster of the signal view takes); in device
-// pixels, whatever the image's pixel ratio.
+// Every pixel of the image from the output of one neuron, in the colours of its
+// NeuronPlusClass, one sample per cellSize x cellSize cell at its top-left pixel (the samples
+// the raster of the signal view takes); in device pixels, whatever the image's pixel ratio.
 void DrawNeuronRaster(const NetworkCopy& network, int32_t neuron, int cellSize, QImage& image);
 
 // A size x size picture of the neuron's output over the plane in cells of cellSize pixels
