@@ -1,6 +1,7 @@
 // The views' frames against the engine's evaluation of the same points: a full-resolution
 // frame (step 1) and a live frame (step 4) of 800 x 600, in answer and areas mode, also at a
-// device pixel ratio of 2; and what picking a kept epoch costs.
+// device pixel ratio of 2; what picking a kept epoch costs; and the first hidden layer's
+// numbered lines over a frame.
 #include <benchmark/benchmark.h>
 
 #include <QGuiApplication>
@@ -9,12 +10,14 @@
 
 #include "nowindow.h"
 
+#include "core/units/glowny/netcopy.h"
 #include "core/units/glowny/timeline.h"
 #include "core/units/glowny/training.h"
 #include "core/units/nnet.h"
 #include "core/units/random.h"
 #include "views/errorgraph.h"
 #include "views/netdiagram.h"
+#include "views/neuronview.h"
 #include "views/signalview.h"
 
 namespace {
@@ -203,6 +206,20 @@ void NetworkDiagram(benchmark::State& state) {
     state.SetLabel(Structures[state.range(0)]);
 }
 
+// The first hidden layer's boundaries and their labels over an 800 x 600 frame of class 1's
+// colour: ten labels, or a hundred to place.
+void FirstLayerLines(benchmark::State& state) {
+    Setup(static_cast<int>(state.range(0)));
+    const NetworkCopy network = CopyNetwork();
+    QImage image(Width, Height, QImage::Format_ARGB32);
+    image.fill(RasterColors[0]);
+    for (auto _ : state) {
+        DrawFirstLayerBoundaries(network, 0xFFFFFFFF, image);
+        benchmark::ClobberMemory();
+    }
+    state.SetLabel(Structures[state.range(0)]);
+}
+
 }  // namespace
 
 BENCHMARK(EngineBatch)->ArgsProduct({{0, 1}, {0, 1}})->Unit(benchmark::kMillisecond);
@@ -215,6 +232,7 @@ BENCHMARK(SignalFrameAtRatio2)->ArgsProduct({{0, 1}, {1, 4}})->Unit(benchmark::k
 BENCHMARK(ErrorGraph)->Unit(benchmark::kMillisecond);
 BENCHMARK(PickEpoch)->ArgsProduct({{0, 1}, {4, 1}})->UseRealTime()->Unit(benchmark::kMillisecond);
 BENCHMARK(NetworkDiagram)->DenseRange(0, 1)->Unit(benchmark::kMillisecond);
+BENCHMARK(FirstLayerLines)->DenseRange(0, 1)->Unit(benchmark::kMillisecond);
 
 int main(int argc, char** argv) {
     // Text needs a QGuiApplication; without a display it runs on the offscreen platform.

@@ -177,7 +177,9 @@ void DrawPresentationDiscs(const NetworkSummary& network, const PresentationReco
                 return;
             const QPointF centre(column[i], DiagramRow(j, network.layerSizes[i]));
             painter.setPen(Qt::NoPen);
-            painter.setBrush(QColor::fromRgba(0xFF000000 | NeuronOutputColor(step.output[neuron])));
+            // an output neuron in the colour of the class it answers at +1
+            const int32_t plusClass = PlusClassOf(i, network.layerCount, j);
+            painter.setBrush(QColor::fromRgba(NeuronOutputColor(step.output[neuron], plusClass)));
             painter.drawEllipse(centre, r, r);
             const float d = step.delta[neuron];
             const double strength = largest > 0 ? std::fabs(d) / largest : 0;
@@ -186,6 +188,36 @@ void DrawPresentationDiscs(const NetworkSummary& network, const PresentationReco
                                 1.0 + 3.0 * strength));
             painter.drawEllipse(centre, r + 1.0, r + 1.0);
         }
+    }
+}
+
+// The ring around one neuron's disc: a band of MarkedNeuronColor over a wider black band, so
+// that it shows on light and dark faces and beside red, blue and yellow. A small disc is also
+// filled in the colour, which tells it from the neighbours inside its ring.
+void DrawNeuronMarker(const NetworkSummary& network, int32_t neuron, const int column[MaxLayers],
+                      QImage& image) {
+    int32_t first = 0;
+    for (int i = 0; i < network.layerCount; first += network.layerSizes[i], ++i) {
+        const int32_t n = network.layerSizes[i];
+        if (neuron < first || neuron >= first + n)
+            continue;
+        const int r = DiscRadius(n);
+        // the centre of the disc's middle pixel
+        const QPointF centre(column[i] + 0.5, DiagramRow(neuron - first, n) + 0.5);
+        const double radius = MarkerRadius(r);
+        QPainter painter(&image);
+        painter.setRenderHint(QPainter::Antialiasing);
+        painter.setBrush(Qt::NoBrush);
+        painter.setPen(QPen(QColor::fromRgba(OpaqueBlack), 4.0));
+        painter.drawEllipse(centre, radius, radius);
+        painter.setPen(QPen(QColor::fromRgba(MarkedNeuronColor), 2.0));
+        painter.drawEllipse(centre, radius, radius);
+        if (r <= 2) {
+            painter.setPen(Qt::NoPen);
+            painter.setBrush(QColor::fromRgba(MarkedNeuronColor));
+            painter.drawEllipse(centre, 1.5, 1.5);
+        }
+        return;
     }
 }
 
@@ -310,17 +342,18 @@ void DrawNetworkDiagram(const NetworkSummary& network, const DiagramColors& colo
     else if (options.weightColors && options.network != nullptr)
         DrawValuedConnections(network, options.network->weight, column, image);
 
-    if (options.step != nullptr) {
+    if (options.step != nullptr)
         DrawPresentationDiscs(network, *options.step, column, image);
-        return;
-    }
-    for (int i = 0; i < layers; ++i) {
-        const int r = DiscRadius(network.layerSizes[i]);
-        for (int j = 0; j < network.layerSizes[i]; ++j) {
-            const int x = column[i], y = DiagramRow(j, network.layerSizes[i]);
-            canvas.Ellipse(x - r, y - r, x + r + 1, y + r + 1, OpaqueBlack, 0xFFFFFFFF);
+    else
+        for (int i = 0; i < layers; ++i) {
+            const int r = DiscRadius(network.layerSizes[i]);
+            for (int j = 0; j < network.layerSizes[i]; ++j) {
+                const int x = column[i], y = DiagramRow(j, network.layerSizes[i]);
+                canvas.Ellipse(x - r, y - r, x + r + 1, y + r + 1, OpaqueBlack, 0xFFFFFFFF);
+            }
         }
-    }
+    if (options.markedNeuron >= 0)
+        DrawNeuronMarker(network, options.markedNeuron, column, image);
 }
 
 }  // namespace kestro

@@ -60,11 +60,26 @@ struct DiagramOptions {
     // (needs network).
     bool weightColors = false;
     const NetworkCopy* network = nullptr;
-    // One presentation (a Step): each neuron filled with the colour of its output and ringed by
-    // the sign and size of its delta, each connection coloured by the sign and size of its
-    // weight's change. Takes the place of the weight colours.
+    // One presentation (a Step): each neuron filled with the colour of its output (an output
+    // neuron's +1 in its own class's colour, as in NeuronOutputColor) and ringed by the sign and
+    // size of its delta, each connection coloured by the sign and size of its weight's change.
+    // Takes the place of the weight colours.
     const PresentationRecord* step = nullptr;
+    // The neuron the drawing area's neuron view shows (its index in the whole network, as in
+    // DiagramHit), ringed in MarkedNeuronColor over a dark band; -1 (or any index outside the
+    // network) marks none.
+    int32_t markedNeuron = -1;
 };
+
+// The colour of the ring around the marked neuron: a green that neither the button face nor
+// the weight, delta and output colours use.
+constexpr uint32_t MarkedNeuronColor = 0xFF00D000;
+
+// The radius of the marker's ring around a disc of radius r, clear of the Step's delta ring:
+// r + 5.
+constexpr double MarkerRadius(int discRadius) {
+    return discRadius + 5.0;
+}
 
 // The colours of positive and negative deltas.
 constexpr uint32_t PositiveDeltaColor = 0xFFE00000;
@@ -79,8 +94,8 @@ constexpr uint32_t NegativeWeightColor = 0xFF1060D0;
 int DiscRadius(int layerSize);
 
 // Full redraw of the diagram: background, texts, input and output lines with arrowheads,
-// connections fading in and out (or, with weight colours, in their weight's colour), and the
-// neuron discs over the ends of all lines.
+// connections fading in and out (or, with weight colours, in their weight's colour), the
+// neuron discs over the ends of all lines, and the marked neuron's ring over everything.
 void DrawNetworkDiagram(const NetworkSummary& network, const DiagramColors& colors, QImage& image,
                         const DiagramOptions& options = {});
 

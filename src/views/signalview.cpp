@@ -456,9 +456,11 @@ bool DrawSignalView(const SignalViewInput& input, QImage& image) {
         DrawNeuronRaster(*input.network, input.neuron, cell, image);
     } else
         DrawRaster(input.raster, cell, input.evaluate, image);
+    // The boundaries under the axes and points, their labels over them.
+    std::vector<PlacedLabel> boundaryLabels;
     if (input.firstLayerLines && input.network != nullptr &&
         (input.raster == RasterMode::Answer || input.raster == RasterMode::Areas))
-        DrawFirstLayerBoundaries(*input.network, BoundaryColor, image);
+        boundaryLabels = DrawFirstLayerLines(*input.network, BoundaryColor, image);
 
     if (input.showAxes) {
         StipplePattern pattern;
@@ -475,6 +477,7 @@ bool DrawSignalView(const SignalViewInput& input, QImage& image) {
     bool highlight = false;
     if (input.showPoints)
         highlight = DrawSamplePoints(input, input.selectedClass == 0, image);
+    DrawBoundaryLabels(boundaryLabels, BoundaryColor, image);
 
     if (input.showAxes)
         for (const TextPlacement& label : AxisLabelLayout(width, height))

@@ -139,8 +139,8 @@ constexpr uint32_t StepRingColor = 0xFFFFE000;
 int DeviceCellSize(int cellSize, double ratio);
 
 // Full redraw: black, the raster of cellSize x cellSize cells (one evaluation per cell at its
-// top-left pixel), the axes, the points (highlighted in delete mode), the axis labels and the
-// ring of the latest Step.
+// top-left pixel), the first layer's lines, the axes, the points (highlighted in delete mode),
+// the lines' labels, the axis labels and the ring of the latest Step.
 // Returns whether points were drawn with the delete-brush highlight (the window then starts
 // its timer that removes the highlight once the cursor has left). The layout is in logical
 // pixels, the raster in cells of DeviceCellSize(cellSize, ratio) device pixels.

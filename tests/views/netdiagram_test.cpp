@@ -3,6 +3,7 @@
 #include <QGuiApplication>
 #include <QPalette>
 #include <algorithm>
+#include <cstdlib>
 #include <vector>
 
 #include "core/units/nnet.h"
@@ -98,6 +99,36 @@ TEST_F(NetworkDiagramTest, HundredHiddenNeuronsFitAboveTheStatistics) {
             EXPECT_NE(Px(image, x, y), White) << x << "," << y;  // no disc below row 199
     for (int j = 0; j < 100; ++j)
         EXPECT_EQ(Px(image, column, DiagramRow(j, 100)), Black) << j;  // each neuron a point
+}
+
+// The marked neuron gets a green ring (and, when its disc is a point, a green centre); nothing
+// else changes, and an index past the network marks nothing.
+TEST_F(NetworkDiagramTest, MarkedNeuronIsRingedAndNothingElseChanges) {
+    const auto green = [](uint32_t c) {
+        return ((c >> 8) & 0xFF) > 150 && ((c >> 16) & 0xFF) < 80 && (c & 0xFF) < 80;
+    };
+    for (const int n : {10, 100}) {
+        const NetworkSummary summary = Summary({2, n, 2});
+        const QImage plain = Draw(summary);
+        const int x = DiagramColumn(1, 3, 177), y = DiagramRow(n / 2, n);
+        const int radius = static_cast<int>(MarkerRadius(DiscRadius(n)));
+        DiagramOptions options;
+        options.markedNeuron = 2 + n / 2;
+        QImage marked = NewImage(177, 330, 0x12345678);
+        DrawNetworkDiagram(summary, DiagramColors{Face, Black}, marked, options);
+        EXPECT_TRUE(green(Px(marked, x, y - radius))) << n;
+        EXPECT_TRUE(green(Px(marked, x - radius, y))) << n;
+        EXPECT_EQ(green(Px(marked, x, y)), n == 100);
+        for (int py = 0; py < 330; ++py)
+            for (int px = 0; px < 177; ++px) {
+                const bool outside = std::abs(px - x) > radius + 3 || std::abs(py - y) > radius + 3;
+                ASSERT_TRUE(!outside || Px(marked, px, py) == Px(plain, px, py))
+                    << n << " " << px << "," << py;
+            }
+        options.markedNeuron = 2 + n + 2;
+        DrawNetworkDiagram(summary, DiagramColors{Face, Black}, marked, options);
+        EXPECT_EQ(marked, plain) << n;
+    }
 }
 
 TEST_F(NetworkDiagramTest, LinesArrowsAndFadingConnections) {

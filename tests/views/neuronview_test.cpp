@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 
+#include <QRect>
 #include <vector>
 
 #include "core/units/glowny/netcopy.h"
@@ -71,6 +72,78 @@ TEST_F(NeuronViewTest, FirstLayerBoundaryLiesWhereTheNetInputChangesSign) {
     for (int py = 60; py < 100; ++py)  // below the label, which stands by the centre
         for (int px = 0; px < 200; ++px)
             ASSERT_EQ(Px(image, px, py) == 0xFFFFFFFFu, px == edge) << px << "," << py;
+}
+
+// An output neuron answers its own class at +1: output 2's picture is class 2's blue there and
+// class 1's yellow at -1; output 1 and hidden neurons keep yellow at +1.
+TEST_F(NeuronViewTest, OutputNeuronsTakeTheirOwnClassColourAtPlusOne) {
+    BuildNetwork("2:1:2");
+    for (int32_t i = 2; i <= 4; ++i) {  // every output near +1 over the whole plane
+        SetNeuronBias(i, 5.0f);
+        SetIncomingWeight(i, 0, 0.0f, 0.0f);
+    }
+    const auto yellow = [](uint32_t c) { return (c & 0xFFFF00u) > 0xF0F000u && (c & 0xFF) < 16; };
+    const auto blue = [](uint32_t c) { return (c & 0xFF) > 0xF0 && (c & 0xFFFF00u) == 0; };
+    NetworkCopy copy = CopyNetwork();
+    EXPECT_TRUE(yellow(Px(NeuronPicture(copy, 2, 8), 4, 4)));
+    EXPECT_TRUE(yellow(Px(NeuronPicture(copy, 3, 8), 4, 4)));
+    EXPECT_TRUE(blue(Px(NeuronPicture(copy, 4, 8), 4, 4)));
+    SetNeuronBias(4, -5.0f);
+    copy = CopyNetwork();
+    EXPECT_TRUE(yellow(Px(NeuronPicture(copy, 4, 8), 4, 4)));
+}
+
+// Two boundaries crossing at the centre both want their label there: the boxes end up apart,
+// off both lines and near the crossing.
+TEST_F(NeuronViewTest, LabelsOfCrossingBoundariesGetSeparateBoxesOffTheLines) {
+    BoundaryLabel vertical, horizontal;
+    vertical.size = horizontal.size = QSize(12, 13);
+    for (int d = 0; d < 100; ++d)  // nearest to the centre (100, 100) first
+        for (const int s : {1, -1}) {
+            vertical.anchors.emplace_back(100, 100 + s * d);
+            horizontal.anchors.emplace_back(100 + s * d, 100);
+        }
+    const auto blocked = [](const QRect& r) {
+        return (r.left() <= 100 && r.right() >= 100) || (r.top() <= 100 && r.bottom() >= 100);
+    };
+    const std::vector<QRect> boxes =
+        PlaceBoundaryLabels({vertical, horizontal}, QSize(200, 200), blocked);
+    ASSERT_EQ(boxes.size(), 2u);
+    EXPECT_FALSE(boxes[0].intersects(boxes[1]));
+    for (const QRect& box : boxes) {
+        EXPECT_FALSE(blocked(box));
+        EXPECT_TRUE(box.intersects(QRect(80, 80, 41, 41))) << box.x() << "," << box.y();
+    }
+}
+
+// Over class 1's yellow, the labels of two crossing boundaries stand on dark boxes and leave
+// every boundary pixel in place.
+TEST_F(NeuronViewTest, BoundaryLabelsKeepTheLinesAndReadOnYellow) {
+    BuildNetwork("2:2:2");
+    for (const int32_t i : {2, 3}) {  // 2: x = 0.05, from x; 3: y = 0.05, from y
+        SetNeuronBias(i, -Activation(0.05f));
+        SetIncomingWeight(i, 0, i == 3 ? 1.0f : 0.0f, 0.0f);
+        SetIncomingWeight(i, 1, i == 2 ? 1.0f : 0.0f, 0.0f);
+    }
+    QImage image = NewImage(200, 200, RasterColors[0]);
+    DrawFirstLayerBoundaries(CopyNetwork(), 0xFFFFFFFF, image);
+    const PlaneMapping plane{200, 200};
+    int column = -1, row = -1, dark = 0;
+    for (int p = 0; p + 1 < 200; ++p) {
+        if ((plane.SampleX(p) >= 0.05f) != (plane.SampleX(p + 1) >= 0.05f))
+            column = p;
+        if ((plane.SampleY(p) >= 0.05f) != (plane.SampleY(p + 1) >= 0.05f))
+            row = p;
+    }
+    ASSERT_GE(column, 0);
+    ASSERT_GE(row, 0);
+    for (int p = 0; p < 200; ++p) {
+        EXPECT_EQ(Px(image, column, p), 0xFFFFFFFFu) << p;
+        EXPECT_EQ(Px(image, p, row), 0xFFFFFFFFu) << p;
+        for (int q = 0; q < 200; ++q)
+            dark += Px(image, p, q) == BoundaryLabelBoxColor;
+    }
+    EXPECT_GT(dark, 2 * 2 * 13);  // at least the padding columns of two boxes
 }
 
 // Weight colours show each connection's sign; large layers shrink their discs so that nothing

@@ -4,10 +4,12 @@
 #include <QGuiApplication>
 #include <cstdio>
 
+#include "core/units/glowny/netcopy.h"
 #include "core/units/nnet.h"
 #include "core/units/random.h"
 #include "views/errorgraph.h"
 #include "views/netdiagram.h"
+#include "views/neuronview.h"
 #include "views/signalview.h"
 
 namespace {
@@ -110,15 +112,74 @@ int main(int argc, char** argv) {
     DrawErrorGraph(graph, strip);
     ok &= Save(strip, folder, "errorgraph_600_epochs.png");
 
+    // The first layer's numbered lines over the answer, and output neuron 2's picture, at
+    // pixel ratios 1 and 2.
+    const NetworkCopy trained = CopyNetwork();
+    input.network = &trained;
+    input.firstLayerLines = true;
+    input.selectedClass = -1;
+    input.cursor.reset();
+    input.raster = RasterMode::Answer;
+    for (const auto& [ratio, name] :
+         {std::pair{1.0, "signal_lines_r1.png"}, std::pair{1.5, "signal_lines_r1.5.png"},
+          std::pair{2.0, "signal_lines_r2.png"}}) {
+        QImage lines(static_cast<int>(400 * ratio), static_cast<int>(300 * ratio),
+                     QImage::Format_ARGB32);
+        lines.setDevicePixelRatio(ratio);
+        DrawSignalView(input, lines);
+        ok &= Save(lines, folder, name);
+    }
+    input.firstLayerLines = false;
+    input.raster = RasterMode::Neuron;
+    input.neuron = Layer(2).first + 1;
+    DrawSignalView(input, signal);
+    ok &= Save(signal, folder, "signal_output2.png");
+
     const DiagramColors colors = SystemDiagramColors();
     QImage diagram(177, 330, QImage::Format_ARGB32);
     DrawNetworkDiagram(CurrentNetworkSummary(), colors, diagram);
     ok &= Save(diagram, folder, "netdiagram_2-10-2.png");
+    // The neuron view's neuron marked, plain and over a Step's colours, at ratios 1 and 2.
+    PresentationRecord step;
+    for (int32_t k = 0; k < trained.Total(); ++k) {
+        step.output.push_back(k % 3 == 0 ? 0.9f : -0.6f);
+        step.delta.push_back(k % 2 == 0 ? 0.05f * k : -0.03f * k);
+    }
+    step.weightChange = trained.weight;
+    for (const int ratio : {1, 2}) {
+        QImage marked(177 * ratio, 330 * ratio, QImage::Format_ARGB32);
+        marked.setDevicePixelRatio(ratio);
+        DiagramOptions options;
+        options.markedNeuron = 5;
+        DrawNetworkDiagram(CurrentNetworkSummary(), colors, marked, options);
+        ok &= Save(marked, folder,
+                   ratio == 1 ? "netdiagram_marked_r1.png" : "netdiagram_marked_r2.png");
+        options.step = &step;
+        options.markedNeuron = Layer(2).first + 1;
+        DrawNetworkDiagram(CurrentNetworkSummary(), colors, marked, options);
+        ok &= Save(marked, folder,
+                   ratio == 1 ? "netdiagram_marked_step_r1.png" : "netdiagram_marked_step_r2.png");
+    }
     for (const auto& [structure, name] : {std::pair{"2:100:2", "netdiagram_2-100-2.png"},
                                           std::pair{"2:5:5:5:2", "netdiagram_2-5-5-5-2.png"}}) {
         BuildNetwork(structure);
         DrawNetworkDiagram(CurrentNetworkSummary(), colors, diagram);
         ok &= Save(diagram, folder, name);
     }
+    // A new network's lines all pass near the centre: their labels crowd there.
+    BuildNetwork("2:10:2");
+    const NetworkCopy fresh = CopyNetwork();
+    input.network = &fresh;
+    input.raster = RasterMode::Answer;
+    input.firstLayerLines = true;
+    QImage crowded(400, 300, QImage::Format_ARGB32);
+    DrawSignalView(input, crowded);
+    ok &= Save(crowded, folder, "signal_lines_new_network.png");
+    // A marked neuron among the small discs of a hundred.
+    BuildNetwork("2:100:2");
+    DiagramOptions options;
+    options.markedNeuron = 40;
+    DrawNetworkDiagram(CurrentNetworkSummary(), colors, diagram, options);
+    ok &= Save(diagram, folder, "netdiagram_2-100-2_marked.png");
     return ok ? 0 : 1;
 }
