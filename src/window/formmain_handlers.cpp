@@ -454,6 +454,7 @@ void TFormMain::viewModeClick(QAction* item) {
     if (mode.raster == RasterMode::Neuron &&
         (state_->viewNeuron < LayerSize(0) || state_->viewNeuron >= LayerSize(-1)))
         state_->viewNeuron = LayerCount() > 1 ? Layer(LayerCount() - 1).first : -1;
+    DrawNetworkDiagram();
     if (!state_->learning)
         DrawSignalView(state_->rasterMode, 1, state_->showPoints);
 }
@@ -582,6 +583,7 @@ void TFormMain::pbNetClick(QPoint position) {
     state_->viewNeuron = hit.neuron;
     state_->rasterMode = RasterMode::Neuron;
     UpdateControls();
+    DrawNetworkDiagram();
     if (!state_->learning)
         DrawSignalView(state_->rasterMode, 1, state_->showPoints);
 }
@@ -694,6 +696,9 @@ void TFormMain::DrawNetworkDiagram() {
     }
     if (state_->lastStep)
         options.step = &*state_->lastStep;
+    // The neuron whose output the drawing area shows is marked.
+    if (state_->rasterMode == RasterMode::Neuron)
+        options.markedNeuron = state_->viewNeuron;
     kestro::DrawNetworkDiagram(CurrentNetworkSummary(), SystemDiagramColors(), pbNet->Surface(),
                                options);
     pbNet->RepaintNow();

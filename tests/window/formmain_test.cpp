@@ -502,9 +502,14 @@ class FormMainTest : public QObject {
             nearPoint |= std::abs(plane.PixelX(form.State().pointSet.points[p].x) - at.x()) < 4 &&
                          std::abs(plane.PixelY(form.State().pointSet.points[p].y) - at.y()) < 4;
         if (!nearPoint)
-            QCOMPARE(shown.pixel(at), NeuronOutputColor(NeuronOutput(Layer(2).first + 1)));
+            QCOMPARE(shown.pixel(at), NeuronOutputColor(NeuronOutput(Layer(2).first + 1), 1));
+        // The diagram marks the neuron shown, until another view is chosen.
+        const int ring = static_cast<int>(MarkerRadius(DiscRadius(2)));
+        const QPoint onRing = output + QPoint(0, -ring) * form.pbNet->devicePixelRatio();
+        QCOMPARE(form.pbNet->Surface().pixel(onRing), MarkedNeuronColor);
         QTest::keyClick(form.pbSignal, Qt::Key_2, Qt::ControlModifier);
         QCOMPARE(form.State().rasterMode, RasterMode::Answer);
+        QVERIFY(form.pbNet->Surface().pixel(onRing) != MarkedNeuronColor);
         form.hoverNeuron = -1;
         form.UpdateNeuronPopup();
         QVERIFY(!form.neuronPopup->isVisible());
