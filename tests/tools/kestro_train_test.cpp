@@ -210,6 +210,24 @@ TEST(KestroTrain, BadOptionsGiveExitStatusTwoAndOneLine) {
     }
 }
 
+// A file that cannot be written is told before the runs: exit status 2, one line naming it and
+// why, nothing on stdout, and nothing written, not even by the check of the other file (which
+// the old order of things saved after the runs).
+TEST(KestroTrain, FilesThatCannotBeWrittenAreToldBeforeTheRuns) {
+    const std::filesystem::path session =
+        std::filesystem::temp_directory_path() / "kestro_train_test_early.kestro";
+    std::filesystem::remove(session);
+    // Even root cannot create a file in /sys.
+    const Result r = Train({"--seed", "2", "--mode", "14", "--max-epochs", "100000",
+                            "--save-session", session.string(), "--history-csv", "/sys/k.csv"});
+    EXPECT_EQ(r.status, 2);
+    EXPECT_EQ(r.out, "");
+    EXPECT_EQ(r.err,
+              "kestro-train: bad value for --history-csv: '/sys/k.csv' (cannot be written: "
+              "Permission denied)\n");
+    EXPECT_FALSE(std::filesystem::exists(session));
+}
+
 TEST(KestroTrain, TheSameSeedGivesTheSameOutput) {
     const std::vector<std::string> args = {
         "--seed", "7", "--amount",   "100",     "--mode",        "-50",
