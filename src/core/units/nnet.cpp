@@ -462,14 +462,13 @@ namespace portable {
 #undef KESTRO_VECTOR
 }  // namespace portable
 
-#pragma GCC push_options
-#pragma GCC target("avx2,fma")
+KESTRO_BEGIN_AVX2
 namespace avx2 {
 #define KESTRO_VECTOR 1
 #include "core/units/nnet_kernels.inc"
 #undef KESTRO_VECTOR
 }  // namespace avx2
-#pragma GCC pop_options
+KESTRO_END_TARGET
 
 __attribute__((target("avx2,fma"))) int32_t EvaluateVector(float x, float y, float& maxOutput) {
     return avx2::EvaluateLayers(x, y, maxOutput);
@@ -484,15 +483,16 @@ __attribute__((target("avx2,fma"))) bool TrainSampleVector(int32_t classIndex, f
 #define KESTRO_FIXED_STRUCTURES(X)                                                              \
     X(2, 2)                                                                                     \
     X(2, 1, 2)                                                                                  \
-    X(2, 2, 2) X(2, 3, 2) X(2, 4, 2) X(2, 5, 2) X(2, 6, 2) X(2, 7, 2) X(2, 8, 2) X(2, 9, 2)     \
-        X(2, 10, 2) X(2, 11, 2) X(2, 12, 2) X(2, 13, 2) X(2, 14, 2) X(2, 15, 2) X(2, 20, 2)     \
-            X(2, 25, 2) X(2, 50, 2) X(2, 100, 2) X(2, 2, 2, 2) X(2, 3, 3, 2) X(2, 4, 4, 2)      \
-                X(2, 5, 5, 2) X(2, 10, 10, 2) X(2, 3, 4, 2) X(2, 4, 3, 2) X(2, 3, 5, 2)         \
-                    X(2, 5, 3, 2) X(2, 4, 5, 2) X(2, 5, 4, 2) X(2, 3, 10, 2) X(2, 10, 3, 2)     \
-                        X(2, 4, 10, 2) X(2, 10, 4, 2) X(2, 5, 10, 2) X(2, 10, 5, 2)             \
-                            X(2, 2, 2, 2, 2) X(2, 3, 3, 3, 2) X(2, 3, 4, 3, 2) X(2, 4, 3, 4, 2) \
-                                X(2, 4, 4, 4, 2) X(2, 3, 4, 5, 2) X(2, 5, 4, 3, 2)              \
-                                    X(2, 4, 5, 4, 2) X(2, 5, 4, 5, 2) X(2, 5, 5, 5, 2)
+    X(2, 2, 2)                                                                                  \
+    X(2, 3, 2) X(2, 4, 2) X(2, 5, 2) X(2, 6, 2) X(2, 7, 2) X(2, 8, 2) X(2, 9, 2) X(2, 10, 2)    \
+        X(2, 11, 2) X(2, 12, 2) X(2, 13, 2) X(2, 14, 2) X(2, 15, 2) X(2, 20, 2) X(2, 25, 2)     \
+            X(2, 50, 2) X(2, 100, 2) X(2, 2, 2, 2) X(2, 3, 3, 2) X(2, 4, 4, 2) X(2, 5, 5, 2)    \
+                X(2, 10, 10, 2) X(2, 3, 4, 2) X(2, 4, 3, 2) X(2, 3, 5, 2) X(2, 5, 3, 2)         \
+                    X(2, 4, 5, 2) X(2, 5, 4, 2) X(2, 3, 10, 2) X(2, 10, 3, 2) X(2, 4, 10, 2)    \
+                        X(2, 10, 4, 2) X(2, 5, 10, 2) X(2, 10, 5, 2) X(2, 2, 2, 2, 2)           \
+                            X(2, 3, 3, 3, 2) X(2, 3, 4, 3, 2) X(2, 4, 3, 4, 2) X(2, 4, 4, 4, 2) \
+                                X(2, 3, 4, 5, 2) X(2, 5, 4, 3, 2) X(2, 4, 5, 4, 2)              \
+                                    X(2, 5, 4, 5, 2) X(2, 5, 5, 5, 2)
 
 struct FixedKernels {
     bool (*matches)(const NetworkState&);
@@ -502,25 +502,23 @@ struct FixedKernels {
 #define KESTRO_FIXED_ENTRY(...) \
     {&Fixed<__VA_ARGS__>::Matches, &Fixed<__VA_ARGS__>::Train, &Fixed<__VA_ARGS__>::Evaluate},
 
-#pragma GCC push_options
-#pragma GCC target("avx2,fma")
+KESTRO_BEGIN_AVX2
 namespace avx2 {
 #define KESTRO_AVX512 0
 #include "core/units/nnet_fixed.inc"
 #undef KESTRO_AVX512
 constexpr FixedKernels fixedKernels[] = {KESTRO_FIXED_STRUCTURES(KESTRO_FIXED_ENTRY)};
 }  // namespace avx2
-#pragma GCC pop_options
+KESTRO_END_TARGET
 
-#pragma GCC push_options
-#pragma GCC target("avx512f,avx512vl,avx512dq,avx512bw,avx2,fma")
+KESTRO_BEGIN_AVX512
 namespace avx512 {
 #define KESTRO_AVX512 1
 #include "core/units/nnet_fixed.inc"
 #undef KESTRO_AVX512
 constexpr FixedKernels fixedKernels[] = {KESTRO_FIXED_STRUCTURES(KESTRO_FIXED_ENTRY)};
 }  // namespace avx512
-#pragma GCC pop_options
+KESTRO_END_TARGET
 
 TrainKernel trainKernel = &portable::TrainSampleLayers;
 EvaluateKernel evaluateKernel = &portable::EvaluateLayers;
