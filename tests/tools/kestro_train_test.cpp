@@ -460,10 +460,11 @@ TEST(KestroTrain, SavingASessionBetweenRunsChangesNothing) {
 TEST(KestroTrain, RestartBetweenRunsAndHistoryCsv) {
     const std::string csv =
         (std::filesystem::temp_directory_path() / "kestro_train_test.csv").string();
-    const Result r = Train({"--seed", "4", "--amount", "50", "--order", "0", "--mode", "-10",
+    const Result r = Train({"--seed", "4", "--amount", "50", "--premphase", "--mode", "-10",
                             "--runs", "2", "--restart-between-runs", "--history-csv", csv});
     ASSERT_EQ(r.status, 0) << r.err;
-    // Restarted, the Fixed order repeats the first run exactly.
+    // Restarted (generator and flags included), the run repeats the first one exactly, though its
+    // order draws from the generator and its premphase pass reads the flags.
     const std::vector<std::string> ends = Events(WithoutTimes(r.out), "end");
     ASSERT_EQ(ends.size(), 2u);
     EXPECT_EQ(ends[1], Replaced(ends[0], "\"run\":1", "\"run\":2"));

@@ -12,7 +12,8 @@ namespace kestro {
 
 // At most this many networks are kept. When a checkpoint finds the store full, the step doubles
 // and only the networks of epochs that are multiples of the new step stay: 1000 entries of
-// 2:100:2 with their previous values and the order arrays of 2000 points take about 8.2 MB.
+// 2:100:2 (4,032 bytes of values each) with the order arrays of 2000 points (4,000 bytes each)
+// take 8,144,000 bytes with the entries themselves (112 bytes each on x86-64).
 constexpr int32_t TimelineCapacity = 1000;
 
 // The wrong answers per class and the class sizes at one measurement.
