@@ -5,6 +5,7 @@
 #include <filesystem>
 #include <memory>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "core/units/glowny/learnparams.h"
@@ -29,13 +30,17 @@ std::unique_ptr<kestro::KestroState> LargestSession() {
     return state;
 }
 
-// The largest session with a full timeline: TimelineCapacity networks of 2:100:2, as a run keeps
-// them (their values drawn at random: the file's size and the time do not depend on them).
+// The largest session with a full timeline: TimelineCapacity networks of 2:100:2 with the order
+// arrays of 2000 points, as a run keeps them (their values drawn at random: the file's size and
+// the time do not depend on them).
 std::unique_ptr<kestro::KestroState> LargestSessionWithTimeline() {
     auto state = LargestSession();
     if (!state)
         return nullptr;
     const int32_t size = kestro::ParameterCount();
+    std::vector<int32_t> order(kestro::MaxPoints);
+    for (int32_t k = 0; k < kestro::MaxPoints; ++k)
+        order[static_cast<size_t>(k)] = k;
     for (int32_t i = 0; i < kestro::TimelineCapacity; ++i) {
         kestro::TimelineEntry entry;
         entry.epoch = 2 * (i + 1);
@@ -46,7 +51,13 @@ std::unique_ptr<kestro::KestroState> LargestSessionWithTimeline() {
         entry.meanSquaredError = kestro::RandomUniform(0, 1);
         entry.verifyError = kestro::RandomUniform(0, 1);
         entry.generator = kestro::RandomSeed();
-        float* network = kestro::KeepInTimeline(state->timeline, entry, size);
+        entry.resumable = true;
+        entry.lastError = entry.classificationError;
+        // One transposition per epoch, as the Swapping Permutation order makes them.
+        for (int swap = 0; swap < 2; ++swap)
+            std::swap(order[static_cast<size_t>(kestro::RandomInt(kestro::MaxPoints))],
+                      order[static_cast<size_t>(kestro::RandomInt(kestro::MaxPoints))]);
+        float* network = kestro::KeepInTimeline(state->timeline, entry, size, order);
         for (int32_t k = 0; network != nullptr && k < size; ++k)
             network[k] = kestro::RandomUniform(-1, 1);
     }

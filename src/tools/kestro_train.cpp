@@ -28,6 +28,7 @@
 #include <vector>
 
 #include "core/units/glowny/exports.h"
+#include "core/units/glowny/filebytes.h"
 #include "core/units/glowny/learnparams.h"
 #include "core/units/glowny/session.h"
 #include "core/units/glowny/shapes.h"
@@ -139,22 +140,27 @@ void ReadMinDistance(TrainOptions& o, OptionArgument& arg) {
     o.generateGiven |= GivenMinDist;
 }
 
-// A file the trainer writes after its runs: the folder must exist, and the name must not be a
-// folder, so that a mistyped name is told before the runs rather than after them.
+// A file the trainer writes after its runs: the folder must exist, the name must not be a folder,
+// and the file must be writable (checked without leaving a file behind), so that a file that
+// cannot be written is told before the runs rather than after them.
 void ReadOutputFile(std::optional<std::string>& target, OptionArgument& arg) {
     const std::filesystem::path path(arg.value);
     std::error_code error;
     const std::filesystem::path folder = path.has_parent_path() ? path.parent_path() : ".";
-    if (arg.value.empty())
+    const std::string named =
+        "bad value for " + std::string(arg.name) + ": '" + std::string(arg.value) + "' (";
+    if (arg.value.empty()) {
         arg.Bad("bad value for " + std::string(arg.name) + ": empty file name");
-    else if (!std::filesystem::is_directory(folder, error))
-        arg.Bad("bad value for " + std::string(arg.name) + ": '" + std::string(arg.value) +
-                "' (no such folder)");
-    else if (std::filesystem::is_directory(path, error))
-        arg.Bad("bad value for " + std::string(arg.name) + ": '" + std::string(arg.value) +
-                "' (a folder)");
-    else
+    } else if (!std::filesystem::is_directory(folder, error)) {
+        arg.Bad(named + "no such folder)");
+    } else if (std::filesystem::is_directory(path, error)) {
+        arg.Bad(named + "a folder)");
+    } else if (const FileResult writable = CheckFileWritable(path);
+               writable.status != FileStatus::Done) {
+        arg.Bad(named + "cannot be written: " + writable.message + ")");
+    } else {
         target = std::string(arg.value);
+    }
 }
 
 // A range of seeds "A-B" with A <= B.
@@ -776,8 +782,8 @@ bool WriteAfterRuns(const FileResult& written) {
     return false;
 }
 
-// The whole job; the exit status (2 when a file of the options cannot be read, 1 when one
-// cannot be written).
+// The whole job; the exit status (2 when a file of the options cannot be read, 1 when one that
+// could be written before the runs cannot be written after them).
 int Train(const TrainOptions& options) {
     auto state = std::make_unique<KestroState>();
     // Whether the epoch was kept is known only after the runs.

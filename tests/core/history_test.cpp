@@ -118,6 +118,29 @@ TEST_F(History, StepCopiesOfOneValueFillExactlyOneSlot) {
     EXPECT_EQ(UsedSlots(*h), 1002);
 }
 
+// Many copies at once give exactly what appending them one by one gives, across slot borders
+// and halvings, and a step of 2^40 copies takes no time.
+TEST_F(History, CopiesAtOnceAreCopiesOneByOne) {
+    auto plain = std::make_unique<ErrorHistory>();
+    ResetHistory(*plain);
+    for (int k = 0; k < 700; ++k) {
+        const int64_t copies = 1 + (k * 13) % 29;
+        for (int64_t c = 0; c < copies; ++c)
+            AppendHistory(*plain, A(k));
+        AppendHistoryCopies(*h, A(k), copies);
+        ASSERT_EQ(h->count, plain->count);
+        ASSERT_EQ(h->step, plain->step);
+        for (int j = 0; j < UsedSlots(*h); ++j) {
+            ASSERT_EQ(h->slot[j].min, plain->slot[j].min) << k << " " << j;
+            ASSERT_EQ(h->slot[j].max, plain->slot[j].max) << k << " " << j;
+        }
+    }
+    ASSERT_GT(h->step, 1);
+    AppendHistoryCopies(*h, 0.25f, int64_t{1} << 40);
+    EXPECT_EQ(h->count, plain->count + (int64_t{1} << 40));
+    EXPECT_EQ(h->slot[UsedSlots(*h) - 1].max, 0.25f);
+}
+
 TEST_F(History, LongSeriesKeepBetweenOneAndTwoThousandSlots) {
     float lowest = 2, highest = -1;
     for (int k = 0; k < 100000; ++k) {

@@ -96,26 +96,34 @@ std::string Replaced(std::string text, const std::string& from, const std::strin
     return text;
 }
 
-TEST(Restart, PutsBackTheNetworkOfTheLatestResetWithoutDrawing) {
+// Restart puts back everything the latest Reset started from: with nothing changed, Restart and
+// Learn repeat the first run bit for bit (network, flags, generator, counters, histories,
+// timeline, the epoch it ends at), in an order and with a premphase pass that draw from the
+// generator and read the flags; a changed control is honoured.
+TEST(Restart, ThenLearnRepeatsTheFirstRunBitForBit) {
     auto state = Trained(41, 30);
     Host host(*state);
-    ResetNetwork(*state, host);
-    const std::vector<uint32_t> afterReset = ParameterBits();
-    host.stopAfter = 25;
-    state->controls.resetAtBeginning = false;
-    Learn(*state, host);
-    ASSERT_NE(ParameterBits(), afterReset);
-    state->controls.niPosition = 40;
-    const uint32_t generator = RandomSeed();
+    state->controls.orderIndex = OrderRandom;
+    state->controls.premphase = true;
+    state->learnMode = LearnModeSoft;
+    host.stopAfter = 3000;
+    Learn(*state, host);  // Reset at its beginning
+    const std::string first = SessionBytes(*state);
+    ASSERT_LT(state->epochCount, 3000);  // ended by the learn mode
     RestartNetwork(*state, host);
-    EXPECT_EQ(ParameterBits(), afterReset);
-    EXPECT_EQ(RandomSeed(), generator);
     EXPECT_EQ(state->epochCount, 0);
-    EXPECT_EQ(state->presentationCount, 0);
-    EXPECT_EQ(state->learnParameters.ni, 0.4f);
     EXPECT_EQ(state->histories.series[ErrorSeries].count, 0);
+    Learn(*state, host);
+    // (Compared as a whole, without printing two sessions when they differ.)
+    EXPECT_TRUE(SessionBytes(*state) == first);
+
+    state->controls.niPosition = 40;
+    RestartNetwork(*state, host);
+    EXPECT_EQ(state->learnParameters.ni, 0.4f);
 
     // A structure choice is a new start too.
+    state->controls.resetAtBeginning = false;
+    host.stopAfter = 25;
     ChangeStructure(*state, FindStructure("2:3:4:2"));
     const std::vector<uint32_t> built = ParameterBits();
     Learn(*state, host);
@@ -185,6 +193,9 @@ TEST(Session, RefusedFilesChangeNothing) {
         {Replaced(good, "\"learnMode\": 14", "\"learnMode\": 7"), "not one of the learn modes"},
         {Replaced(good, "\"step\": 1", "\"step\": 3"), "not a power of two"},
         {Replaced(good, "\"drawPeriod\"", "\"drawSpeed\""), "drawPeriod: missing"},
+        // The next epoch would overflow the counter.
+        {Replaced(good, "\"epochs\": 5", "\"epochs\": 9223372036854775807"),
+         "counters.epochs: 9223372036854775807 is out of range (0..9007199254740992)"},
     };
     for (const auto& b : bad) {
         const FileResult result = ReadSession(b.bytes, *target);
@@ -321,6 +332,10 @@ TEST(Session, RefusesATimelineThatCouldNotHaveBeenKeptAndOpensOneWithout) {
          "entries[2].presentationCount: -1 is out of range"},
         {Replaced(good, "\"historyCount\": 3,", "\"historyCount\": 7,"),
          "entries[2].historyCount: 7 is out of range (0..6)"},
+        {Replaced(good, "\"presentationCount\": 60,", "\"presentationCount\": 9007199254740993,"),
+         "entries[2].presentationCount: 9007199254740993 is out of range (0..9007199254740992)"},
+        {Replaced(good, "\"startEpoch\": 0", "\"startEpoch\": 1"),
+         "entries[0].resume.startEpoch: 1 is out of range (0..0)"},
     };
     for (const auto& b : bad) {
         const FileResult result = ReadSession(b.bytes, *target);
@@ -338,6 +353,59 @@ TEST(Session, RefusesATimelineThatCouldNotHaveBeenKeptAndOpensOneWithout) {
     EXPECT_TRUE(target->timeline.entries.empty() && target->timeline.values.empty());
     EXPECT_EQ(target->timeline.step, 1);
     EXPECT_EQ(target->timeline.shown, -1);
+}
+
+// A session keeps what Restart and Continue From Here need (the generator and flags of the start,
+// a pending continue, each kept epoch's run state): opened, it goes on through Learn, Continue
+// From Here and Restart bit for bit as the saved state does. Without those keys (older files) it
+// opens, and Restart leaves the generator as it is.
+TEST(Session, KeepsWhatRestartAndContinueFromHereNeed) {
+    auto state = TrainedWithTimeline("2:3:2", 30);
+    state->controls.premphase = true;
+    ShowTimelineEntry(*state, 11);
+    ContinueFromHere(*state);
+    const std::string bytes = SessionBytes(*state);
+    const auto goOn = [](KestroState& s) {
+        test::FakeHost host(s);
+        s.learnMode = -30;
+        Learn(s, host);  // to epoch 30, counted from the continued run's start
+        std::string seen = SessionBytes(s);
+        ShowTimelineEntry(s, 5);
+        ContinueFromHere(s);
+        Learn(s, host);
+        seen += SessionBytes(s);
+        RestartNetwork(s, host);
+        Learn(s, host);
+        return seen + SessionBytes(s);
+    };
+    const std::string expected = goOn(*state);
+    EXPECT_EQ(state->epochCount, 30);
+    auto opened = std::make_unique<KestroState>();
+    ASSERT_EQ(ReadSession(bytes, *opened).status, FileStatus::Done);
+    EXPECT_TRUE(SessionBytes(*opened) == bytes);
+    EXPECT_TRUE(goOn(*opened) == expected);
+
+    QJsonObject old = JsonOf(bytes), counters = old["counters"].toObject(),
+                timeline = old["timeline"].toObject();
+    ASSERT_TRUE(old.contains("restart") && counters.contains("continue"));
+    old.remove("restart");
+    counters.remove("continue");
+    old["counters"] = counters;
+    QJsonArray entries = timeline["entries"].toArray();
+    for (qsizetype i = 0; i < entries.size(); ++i) {
+        QJsonObject entry = entries[i].toObject();
+        ASSERT_TRUE(entry.contains("resume"));
+        entry.remove("resume");
+        entries[i] = entry;
+    }
+    timeline["entries"] = entries;
+    old["timeline"] = timeline;
+    ASSERT_EQ(ReadSession(QJsonDocument(old).toJson().toStdString(), *opened).status,
+              FileStatus::Done);
+    const uint32_t generator = RandomSeed();
+    test::FakeHost host(*opened);
+    RestartNetwork(*opened, host);
+    EXPECT_EQ(RandomSeed(), generator);
 }
 
 // Reads CSV rows of numbers; the values must read back completely.

@@ -1,5 +1,7 @@
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <cstdio>
 #include <cstring>
 #include <memory>
 #include <vector>
@@ -61,6 +63,11 @@ void ExpectSameTraining(const KestroState& a, const std::vector<float>& networkA
     EXPECT_EQ(a.presentationCount, b.presentationCount);
     EXPECT_EQ(a.learnParameters.ni, b.learnParameters.ni);
     EXPECT_EQ(a.classificationError, b.classificationError);
+    EXPECT_EQ(a.lastError, b.lastError);
+    EXPECT_EQ(a.lastFallEpoch, b.lastFallEpoch);
+    EXPECT_EQ(a.saturated, b.saturated);
+    ASSERT_EQ(a.orderCount, b.orderCount);
+    EXPECT_TRUE(std::equal(a.orderArray, a.orderArray + a.orderCount, b.orderArray));
     ASSERT_EQ(a.pointSet.count, b.pointSet.count);
     for (int32_t p = 0; p < a.pointSet.count; ++p)
         EXPECT_EQ(a.pointSet.points[p].correct, b.pointSet.points[p].correct) << p;
@@ -167,18 +174,25 @@ TEST_F(Timelines, AStepRecordsItsPresentation) {
 }
 
 // The thinning keeps exactly the epochs that are multiples of the smallest power of two that
-// leaves at most TimelineCapacity of them, each with its own network, within a fixed memory.
+// leaves at most TimelineCapacity of them, each with its own network and order array, within a
+// fixed memory.
 TEST_F(Timelines, ThinningKeepsTheRightEpochsInBoundedMemory) {
     constexpr int32_t size = 1008;  // 2:100:2 with its previous values
-    const size_t bound = static_cast<size_t>(TimelineCapacity) *
-                         (sizeof(TimelineEntry) + static_cast<size_t>(size) * sizeof(float));
+    // Each entry's network and the 16-bit order array of 2000 points.
+    const size_t bound =
+        static_cast<size_t>(TimelineCapacity) *
+        (sizeof(TimelineEntry) + static_cast<size_t>(size) * sizeof(float) + MaxPoints * 2);
+    std::printf("timeline bound: %zu bytes for %d entries\n", bound, TimelineCapacity);
     Timeline timeline;
     std::vector<float> network(size);
+    std::vector<int32_t> order(MaxPoints);
     for (int64_t epoch = 1; epoch <= 70000; ++epoch) {
         network.assign(size, static_cast<float>(epoch));
+        order.front() = static_cast<int32_t>(epoch % MaxPoints);
+        order.back() = static_cast<int32_t>(epoch * 7 % MaxPoints);
         TimelineEntry entry;
         entry.epoch = epoch;
-        if (float* kept = KeepInTimeline(timeline, entry, size))
+        if (float* kept = KeepInTimeline(timeline, entry, size, order))
             std::copy(network.begin(), network.end(), kept);
         ASSERT_LE(TimelineBytes(timeline), bound);
         if (epoch != 1000 && epoch != 1001 && epoch != 2001 && epoch != 2002 && epoch != 70000)
@@ -192,6 +206,10 @@ TEST_F(Timelines, ThinningKeepsTheRightEpochsInBoundedMemory) {
             const int64_t kept = static_cast<int64_t>(i + 1) * step;
             ASSERT_EQ(timeline.entries[i].epoch, kept);
             ASSERT_EQ(timeline.Values(static_cast<int32_t>(i))[size - 1], static_cast<float>(kept));
+            const uint16_t* keptOrder = timeline.Order(static_cast<int32_t>(i));
+            ASSERT_EQ(timeline.entries[i].orderCount, MaxPoints);
+            ASSERT_EQ(keptOrder[0], kept % MaxPoints);
+            ASSERT_EQ(keptOrder[MaxPoints - 1], kept * 7 % MaxPoints);
         }
     }
     // At step 128: epoch 69632 = 544 x 128 is entry 543; an epoch between is not kept.
@@ -200,18 +218,18 @@ TEST_F(Timelines, ThinningKeepsTheRightEpochsInBoundedMemory) {
 }
 
 // The network kept for epoch E is the network of a run stopped after epoch E, and Continue
-// From Here makes that run's whole state current: training on from it gives what training on
-// from the stopped run gives, also when the histories have halved since (the checkpoints then
-// come at the stopped run's cadence again).
-TEST_F(Timelines, ContinuingFromAKeptEpochIsTheRunStoppedThere) {
+// From Here makes that run's whole state current, its order and start included: with nothing
+// changed, Learn (or Steps) from there follow the uninterrupted run bit for bit to its end, also
+// when the histories have halved before E (no extra checkpoint right after E).
+TEST_F(Timelines, ContinuingFromAKeptEpochFollowsTheUninterruptedRun) {
     struct Case {
-        int32_t epochs, kept, more;
+        int32_t epochs, kept;
     };
-    for (const Case c : {Case{40, 17, 9}, Case{2300, 1500, 800}}) {
+    for (const Case c : {Case{40, 17}, Case{2300, 2100}}) {
         SCOPED_TRACE(testing::Message() << "epoch " << c.kept << " of " << c.epochs);
         auto state = MixedState("2:10:2");
-        state->controls.orderIndex = OrderRandomErr10;  // the flags steer the order
-        state->controls.premphase = true;
+        state->controls.orderIndex = OrderSwappingPermutation;
+        state->controls.premphase = true;  // the flags steer the premphase pass
         const NetworkValues network = TakeNetworkValues();
         const uint32_t generator = RandomSeed();
         auto stopped = std::make_unique<KestroState>(*state);
@@ -228,6 +246,8 @@ TEST_F(Timelines, ContinuingFromAKeptEpochIsTheRunStoppedThere) {
         FakeHost longHost(longRun);
         Learn(longRun, longHost);
         const std::vector<float> now = Parameters();
+        const uint32_t nowGenerator = RandomSeed();
+        const auto whole = std::make_unique<KestroState>(longRun);
 
         // Showing an entry and coming back leaves the current network as it was.
         const int32_t kept = FindTimelineEpoch(longRun.timeline, c.kept);
@@ -243,24 +263,26 @@ TEST_F(Timelines, ContinuingFromAKeptEpochIsTheRunStoppedThere) {
         ContinueFromHere(longRun);
         EXPECT_EQ(longRun.timeline.entries.size(), static_cast<size_t>(kept) + 1);
         EXPECT_EQ(longRun.timeline.shown, -1);
-        // Slots merged by a later halving stay merged; their count and step are the stopped
-        // run's.
-        const bool sameSlots = c.epochs <= HistorySlots;
-        ExpectSameTraining(*stopped, stoppedNetwork, stoppedGenerator, longRun, sameSlots);
+        ExpectSameTraining(*stopped, stoppedNetwork, stoppedGenerator, longRun);
 
-        // Both train on: with its Reset at the start checked, the continued run still skips it.
+        // With its Reset at the start checked, the continued run still skips it, and its learn
+        // mode counts from the run's own start.
         longRun.controls.resetAtBeginning = true;
-        longRun.learnMode = -c.more;
+        const int64_t checkpoints = static_cast<int64_t>(longHost.checkpoints.size());
         Learn(longRun, longHost);
-        const std::vector<float> continued = Parameters();
-        const uint32_t continuedGenerator = RandomSeed();
-        SetRandomSeed(stoppedGenerator);
-        SetParameters(stoppedNetwork.data());
-        stopped->learnMode = -c.more;
-        Learn(*stopped, stoppedHost);
-        ExpectSameTraining(*stopped, Parameters(), RandomSeed(), longRun, sameSlots);
-        EXPECT_TRUE(SameBits(continued, Parameters().data()));
-        EXPECT_EQ(continuedGenerator, RandomSeed());
+        ExpectSameTraining(*whole, now, nowGenerator, longRun);
+        EXPECT_EQ(longRun.epochCount, c.epochs);
+        EXPECT_EQ(longRun.timeline.entries.size(), whole->timeline.entries.size());
+        EXPECT_EQ(static_cast<int64_t>(longHost.checkpoints.size()) - checkpoints,
+                  (c.epochs - c.kept) / longRun.histories.series[ErrorSeries].step);
+
+        // Steps continue it as well, presentation for presentation.
+        ShowTimelineEntry(longRun, FindTimelineEpoch(longRun.timeline, c.kept));
+        ContinueFromHere(longRun);
+        while (longRun.presentationCount < whole->presentationCount)
+            ASSERT_TRUE(Step(longRun, longHost).has_value());
+        EXPECT_FALSE(longRun.stepping.inEpoch);
+        ExpectSameTraining(*whole, now, nowGenerator, longRun);
 
         // A Reset empties the timeline, and so does a structure choice.
         ResetNetwork(longRun, longHost);

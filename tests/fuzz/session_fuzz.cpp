@@ -1,7 +1,8 @@
 // libFuzzer target for the session file's reader. Whatever the bytes, reading must not fail
 // but by refusing; a session it accepts must hold what opening it relies on (counts and indices
-// in range, networks that fit the structure, histories as appending leaves them), and written
-// back and read again it must give the same text.
+// in range, networks that fit the structure, histories as appending leaves them), written back
+// and read again it must give the same text, and opened it must take what a user does next
+// without a fault: Steps, short runs, Continue From Here and Restart.
 #include <bit>
 #include <cstdint>
 #include <cstdlib>
@@ -12,6 +13,8 @@
 
 #include "core/units/glowny/learnparams.h"
 #include "core/units/glowny/session.h"
+#include "core/units/glowny/timeline.h"
+#include "core/units/glowny/training.h"
 
 using namespace kestro;
 
@@ -34,6 +37,38 @@ void CheckNetwork(const NetworkValues& n, const std::vector<int32_t>& sizes) {
     Check(n.bias.size() == neurons && n.previousBias.size() == neurons &&
           n.delta.size() == neurons && n.output.size() == neurons);
     Check(n.weight.size() == weights && n.previousWeight.size() == weights);
+}
+
+// No window: nothing to draw or show.
+class NoWindow : public TrainingHost {
+  public:
+    int64_t NowMs() override { return 0; }
+    void DispatchEvents() override {}
+    void DrawSignalView(RasterMode, int32_t, bool) override {}
+    void RefreshStatus(int64_t, int64_t) override {}
+};
+
+// Opens the session and trains on from it as a user would: a Step, a run of one epoch (learn
+// mode -1), Continue From Here from the latest kept epoch with a Step and a run, and Restart
+// with a Step and a run. An assertion (which throws) or a sanitizer's report is a fault.
+void TrainOn(const SessionData& session) {
+    static auto state = std::make_unique<KestroState>();
+    *state = KestroState{};
+    ApplySession(session, *state);
+    state->learnMode = -1;
+    NoWindow host;
+    const auto stepAndRun = [&] {
+        Step(*state, host);
+        Learn(*state, host);
+    };
+    stepAndRun();
+    if (!state->timeline.entries.empty()) {
+        ShowTimelineEntry(*state, static_cast<int32_t>(state->timeline.entries.size()) - 1);
+        ContinueFromHere(*state);
+        stepAndRun();
+    }
+    RestartNetwork(*state, host);
+    stepAndRun();
 }
 
 }  // namespace
@@ -64,14 +99,12 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
         Check(h.count == s.histories.series[0].count && h.step == s.histories.series[0].step);
     }
     Check(s.controls.orderIndex >= 0 && s.controls.orderIndex <= 4);
-    bool modeOffered = false;  // (learnparams.cpp is not linked: it builds networks)
-    for (const LearnModeItem& item : LearnModeItems)
-        modeOffered = modeOffered || item.tag == s.learnMode;
-    Check(modeOffered);
+    Check(FindLearnModeItem(s.learnMode) != nullptr);
 
     const std::string written = SessionJson(*session);
     *again = SessionData{};
     Check(ParseSession(written, *again, message));
     Check(SessionJson(*again) == written);
+    TrainOn(*session);
     return 0;
 }

@@ -210,6 +210,24 @@ TEST(KestroTrain, BadOptionsGiveExitStatusTwoAndOneLine) {
     }
 }
 
+// A file that cannot be written is told before the runs: exit status 2, one line naming it and
+// why, nothing on stdout, and nothing written, not even by the check of the other file (which
+// the old order of things saved after the runs).
+TEST(KestroTrain, FilesThatCannotBeWrittenAreToldBeforeTheRuns) {
+    const std::filesystem::path session =
+        std::filesystem::temp_directory_path() / "kestro_train_test_early.kestro";
+    std::filesystem::remove(session);
+    // Even root cannot create a file in /sys.
+    const Result r = Train({"--seed", "2", "--mode", "14", "--max-epochs", "100000",
+                            "--save-session", session.string(), "--history-csv", "/sys/k.csv"});
+    EXPECT_EQ(r.status, 2);
+    EXPECT_EQ(r.out, "");
+    EXPECT_EQ(r.err,
+              "kestro-train: bad value for --history-csv: '/sys/k.csv' (cannot be written: "
+              "Permission denied)\n");
+    EXPECT_FALSE(std::filesystem::exists(session));
+}
+
 TEST(KestroTrain, TheSameSeedGivesTheSameOutput) {
     const std::vector<std::string> args = {
         "--seed", "7", "--amount",   "100",     "--mode",        "-50",
@@ -442,10 +460,11 @@ TEST(KestroTrain, SavingASessionBetweenRunsChangesNothing) {
 TEST(KestroTrain, RestartBetweenRunsAndHistoryCsv) {
     const std::string csv =
         (std::filesystem::temp_directory_path() / "kestro_train_test.csv").string();
-    const Result r = Train({"--seed", "4", "--amount", "50", "--order", "0", "--mode", "-10",
+    const Result r = Train({"--seed", "4", "--amount", "50", "--premphase", "--mode", "-10",
                             "--runs", "2", "--restart-between-runs", "--history-csv", csv});
     ASSERT_EQ(r.status, 0) << r.err;
-    // Restarted, the Fixed order repeats the first run exactly.
+    // Restarted (generator and flags included), the run repeats the first one exactly, though its
+    // order draws from the generator and its premphase pass reads the flags.
     const std::vector<std::string> ends = Events(WithoutTimes(r.out), "end");
     ASSERT_EQ(ends.size(), 2u);
     EXPECT_EQ(ends[1], Replaced(ends[0], "\"run\":1", "\"run\":2"));

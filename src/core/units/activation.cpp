@@ -80,23 +80,21 @@ __attribute__((target("avx2,fma"))) void ActivationManyVector(const float* sums,
 
 namespace {
 
-#pragma GCC push_options
-#pragma GCC target("avx2,fma")
+KESTRO_BEGIN_AVX2
 namespace avx2 {
 #define KESTRO_AVX512 0
 #include "core/units/nnet_batch.inc"
 #undef KESTRO_AVX512
 }  // namespace avx2
-#pragma GCC pop_options
+KESTRO_END_TARGET
 
-#pragma GCC push_options
-#pragma GCC target("avx512f,avx512vl,avx512dq,avx512bw,avx2,fma")
+KESTRO_BEGIN_AVX512
 namespace avx512 {
 #define KESTRO_AVX512 1
 #include "core/units/nnet_batch.inc"
 #undef KESTRO_AVX512
 }  // namespace avx512
-#pragma GCC pop_options
+KESTRO_END_TARGET
 
 }  // namespace
 

@@ -139,6 +139,22 @@ __attribute__((target("avx2,fma"))) inline __m256 Activation8(__m256 s) {
 // The target of the AVX-512 paths (AVX-512 F, VL, DQ and BW, with AVX2 and FMA).
 #define KESTRO_TARGET_AVX512 __attribute__((target("avx512f,avx512vl,avx512dq,avx512bw,avx2,fma")))
 
+// A region of functions compiled for AVX2 and FMA, or for the AVX-512 target, up to
+// KESTRO_END_TARGET. GCC builds the program through its target pragmas; clang (the fuzz build),
+// which ignores those, through its attribute pragma, which gives every function of the region
+// the target. A _Pragma takes one string literal, which must stay whole.
+// clang-format off
+#if defined(__clang__)
+#define KESTRO_BEGIN_AVX2 _Pragma("clang attribute push(__attribute__((target(\"avx2,fma\"))), apply_to = function)")
+#define KESTRO_BEGIN_AVX512 _Pragma("clang attribute push(__attribute__((target(\"avx512f,avx512vl,avx512dq,avx512bw,avx2,fma\"))), apply_to = function)")
+#define KESTRO_END_TARGET _Pragma("clang attribute pop")
+#else
+#define KESTRO_BEGIN_AVX2 _Pragma("GCC push_options") _Pragma("GCC target(\"avx2,fma\")")
+#define KESTRO_BEGIN_AVX512 _Pragma("GCC push_options") _Pragma("GCC target(\"avx512f,avx512vl,avx512dq,avx512bw,avx2,fma\")")
+#define KESTRO_END_TARGET _Pragma("GCC pop_options")
+#endif
+// clang-format on
+
 // Conversions and operations whose plain intrinsics start from an undefined vector, which GCC 12
 // reports as maybe uninitialised: the zero-masking forms with every lane selected.
 KESTRO_TARGET_AVX512 inline __m512d Widen512(__m256 f) {

@@ -462,14 +462,13 @@ namespace portable {
 #undef KESTRO_VECTOR
 }  // namespace portable
 
-#pragma GCC push_options
-#pragma GCC target("avx2,fma")
+KESTRO_BEGIN_AVX2
 namespace avx2 {
 #define KESTRO_VECTOR 1
 #include "core/units/nnet_kernels.inc"
 #undef KESTRO_VECTOR
 }  // namespace avx2
-#pragma GCC pop_options
+KESTRO_END_TARGET
 
 __attribute__((target("avx2,fma"))) int32_t EvaluateVector(float x, float y, float& maxOutput) {
     return avx2::EvaluateLayers(x, y, maxOutput);
@@ -481,6 +480,8 @@ __attribute__((target("avx2,fma"))) bool TrainSampleVector(int32_t classIndex, f
 }
 
 // The offered structures (StructureTexts), as template arguments of the fixed-size kernels.
+// (Kept out of clang-format, whose layout of this list changes from one run to the next.)
+// clang-format off
 #define KESTRO_FIXED_STRUCTURES(X)                                                              \
     X(2, 2)                                                                                     \
     X(2, 1, 2)                                                                                  \
@@ -493,6 +494,7 @@ __attribute__((target("avx2,fma"))) bool TrainSampleVector(int32_t classIndex, f
                             X(2, 2, 2, 2, 2) X(2, 3, 3, 3, 2) X(2, 3, 4, 3, 2) X(2, 4, 3, 4, 2) \
                                 X(2, 4, 4, 4, 2) X(2, 3, 4, 5, 2) X(2, 5, 4, 3, 2)              \
                                     X(2, 4, 5, 4, 2) X(2, 5, 4, 5, 2) X(2, 5, 5, 5, 2)
+// clang-format on
 
 struct FixedKernels {
     bool (*matches)(const NetworkState&);
@@ -502,25 +504,23 @@ struct FixedKernels {
 #define KESTRO_FIXED_ENTRY(...) \
     {&Fixed<__VA_ARGS__>::Matches, &Fixed<__VA_ARGS__>::Train, &Fixed<__VA_ARGS__>::Evaluate},
 
-#pragma GCC push_options
-#pragma GCC target("avx2,fma")
+KESTRO_BEGIN_AVX2
 namespace avx2 {
 #define KESTRO_AVX512 0
 #include "core/units/nnet_fixed.inc"
 #undef KESTRO_AVX512
 constexpr FixedKernels fixedKernels[] = {KESTRO_FIXED_STRUCTURES(KESTRO_FIXED_ENTRY)};
 }  // namespace avx2
-#pragma GCC pop_options
+KESTRO_END_TARGET
 
-#pragma GCC push_options
-#pragma GCC target("avx512f,avx512vl,avx512dq,avx512bw,avx2,fma")
+KESTRO_BEGIN_AVX512
 namespace avx512 {
 #define KESTRO_AVX512 1
 #include "core/units/nnet_fixed.inc"
 #undef KESTRO_AVX512
 constexpr FixedKernels fixedKernels[] = {KESTRO_FIXED_STRUCTURES(KESTRO_FIXED_ENTRY)};
 }  // namespace avx512
-#pragma GCC pop_options
+KESTRO_END_TARGET
 
 TrainKernel trainKernel = &portable::TrainSampleLayers;
 EvaluateKernel evaluateKernel = &portable::EvaluateLayers;

@@ -88,6 +88,30 @@ FileResult ReadFileBytes(const std::filesystem::path& path, int64_t maxBytes, st
     return result;
 }
 
+FileResult CheckFileWritable(const std::filesystem::path& path) {
+    FileResult result;
+    QString name;
+    if (!QtFileName(path, name)) {
+        result.status = FileStatus::Failed;
+        result.message = UnspellableFileName(path);
+        return result;
+    }
+    QFile file(name);
+    const bool existed = file.exists();
+    // Append keeps an existing file as it is; NewOnly creates only what is then removed.
+    const bool opened = existed ? file.open(QIODevice::WriteOnly | QIODevice::Append)
+                                : file.open(QIODevice::WriteOnly | QIODevice::NewOnly);
+    if (!opened) {
+        result.status = FileStatus::Failed;
+        result.message = file.errorString().toStdString();
+        return result;
+    }
+    file.close();
+    if (!existed)
+        file.remove();
+    return result;
+}
+
 FileResult WriteFileBytes(const std::filesystem::path& path, std::string_view bytes,
                           std::string_view what) {
     FileResult result;

@@ -43,6 +43,11 @@ std::string UnspellableFileName(const std::filesystem::path& path);
 [[nodiscard]] FileResult ReadFileBytes(const std::filesystem::path& path, int64_t maxBytes,
                                        std::string_view what, std::string& bytes);
 
+// Whether a file can be written at path: Done, or Failed with the reason as the system gives it
+// ("Permission denied") in message. Leaves nothing changed: an existing file is opened for
+// writing without being cut, and a missing one is created and removed again.
+[[nodiscard]] FileResult CheckFileWritable(const std::filesystem::path& path);
+
 // Writes the bytes as the whole file, replacing any existing file; a failed write leaves an
 // existing file unchanged. `what` names the kind of file in the message of a failure.
 [[nodiscard]] FileResult WriteFileBytes(const std::filesystem::path& path, std::string_view bytes,

@@ -1,5 +1,7 @@
 #include "core/units/glowny/history.h"
 
+#include <algorithm>
+
 #include "core/units/errors.h"
 #include "core/units/uu.h"
 
@@ -53,6 +55,19 @@ void AppendHistory(ErrorHistory& h, float value) {
         slot.max = value;
     }
     h.count += 1;
+}
+
+void AppendHistoryCopies(ErrorHistory& h, float value, int64_t copies) {
+    KESTRO_ASSERT(copies >= 0);
+    while (copies > 0) {
+        AppendHistory(h, value);
+        --copies;
+        // The copies that fall into the same slot would merge the same value again, which
+        // changes nothing but the count.
+        const int64_t sameSlot = std::min(copies, (h.step - h.count % h.step) % h.step);
+        h.count += sameSlot;
+        copies -= sameSlot;
+    }
 }
 
 void TruncateHistory(ErrorHistory& h, int64_t count) {

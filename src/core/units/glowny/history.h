@@ -46,6 +46,10 @@ void ResetHistories(ErrorHistories& histories);
 // Adds one value, halving the series first when it is full.
 void AppendHistory(ErrorHistory& history, float value);
 
+// AppendHistory of the value `copies` times, in time proportional to the slots it reaches
+// rather than to copies (a checkpoint appends `step` copies, and the step may be large).
+void AppendHistoryCopies(ErrorHistory& history, float value, int64_t copies);
+
 // Forgets every value after the first count (a count beyond the series' own changes nothing).
 // The step stays, so a slot cut in two keeps the range of its dropped values too.
 void TruncateHistory(ErrorHistory& history, int64_t count);

@@ -7,6 +7,7 @@
 #include <QJsonParseError>
 #include <QJsonValue>
 #include <QString>
+#include <algorithm>
 #include <bit>
 #include <cmath>
 #include <cstdint>
@@ -103,6 +104,27 @@ QJsonValue Base64Floats(const float* values, size_t count) {
     return QString::fromLatin1(bytes.toBase64());
 }
 
+// Indices as base64 of their little-endian 16-bit bytes.
+QJsonValue Base64Indices(const uint16_t* values, size_t count) {
+    QByteArray bytes(static_cast<qsizetype>(count * 2), Qt::Uninitialized);
+    for (size_t k = 0; k < count; ++k) {
+        bytes[static_cast<qsizetype>(2 * k)] = static_cast<char>(values[k] & 0xff);
+        bytes[static_cast<qsizetype>(2 * k + 1)] = static_cast<char>(values[k] >> 8);
+    }
+    return QString::fromLatin1(bytes.toBase64());
+}
+
+// What an entry's run needs to go on from it.
+QJsonObject ResumeObject(const Timeline& t, size_t i) {
+    const TimelineEntry& e = t.entries[i];
+    return {{"startEpoch", IntValue(e.startEpoch)},
+            {"lastError", FloatValue(e.lastError)},
+            {"lastFallEpoch", IntValue(e.lastFallEpoch)},
+            {"saturated", e.saturated},
+            {"order",
+             Base64Indices(t.Order(static_cast<int32_t>(i)), static_cast<size_t>(e.orderCount))}};
+}
+
 QJsonObject TimelineObject(const SessionData& data) {
     const Timeline& t = data.state.timeline;
     const size_t neurons = data.network.bias.size();
@@ -113,7 +135,7 @@ QJsonObject TimelineObject(const SessionData& data) {
     for (size_t i = 0; i < t.entries.size(); ++i) {
         const TimelineEntry& e = t.entries[i];
         const float* v = data.timelineValues.data() + i * size;
-        entries.append(QJsonObject{
+        QJsonObject entry{
             {"epoch", IntValue(e.epoch)},
             {"presentationCount", IntValue(e.presentationCount)},
             {"historyCount", IntValue(e.historyCount)},
@@ -130,12 +152,19 @@ QJsonObject TimelineObject(const SessionData& data) {
             {"bias", Base64Floats(v, neurons)},
             {"previousBias", Base64Floats(v + neurons, neurons)},
             {"weight", Base64Floats(v + 2 * neurons, weights)},
-            {"previousWeight", Base64Floats(v + 2 * neurons + weights, weights)}});
+            {"previousWeight", Base64Floats(v + 2 * neurons + weights, weights)}};
+        if (e.resumable)
+            entry.insert(QLatin1String("resume"), ResumeObject(t, i));
+        entries.append(entry);
     }
     return QJsonObject{{"step", IntValue(t.step)}, {"entries", entries}};
 }
 
 // --- reading ---
+
+// The largest counter a file may hold: the largest integer a JSON number holds exactly, far
+// beyond any run, and far enough below the counters' 64 bits that a run goes on from it safely.
+constexpr int64_t MaxCounter = int64_t{1} << 53;
 
 // Reads values out of the JSON tree; the first problem met is kept with the path of the value
 // ("controls.niPosition"), and every later read then fails at once.
@@ -298,21 +327,35 @@ class Reader {
         return true;
     }
 
+    // The bytes of a base64 string.
+    std::optional<QByteArray> Base64(const QJsonObject& object, const std::string& path,
+                                     const char* key) {
+        const std::optional<QJsonValue> value = Get(object, path, key);
+        if (!value)
+            return std::nullopt;
+        const std::string at = Join(path, key);
+        if (!value->isString()) {
+            Fail(at, "expected a base64 string");
+            return std::nullopt;
+        }
+        // A character outside Latin-1 becomes '?', which the decoding refuses.
+        QByteArray::FromBase64Result decoded = QByteArray::fromBase64Encoding(
+            value->toString().toLatin1(),
+            QByteArray::Base64Encoding | QByteArray::AbortOnBase64DecodingErrors);
+        if (!decoded) {
+            Fail(at, "not valid base64");
+            return std::nullopt;
+        }
+        return std::move(*decoded);
+    }
+
     // Exactly count floats as Base64Floats writes them into out.
     bool Base64Floats(const QJsonObject& object, const std::string& path, const char* key,
                       size_t count, float* out) {
-        const std::optional<QJsonValue> value = Get(object, path, key);
-        if (!value)
+        const std::optional<QByteArray> decoded = Base64(object, path, key);
+        if (!decoded)
             return false;
         const std::string at = Join(path, key);
-        if (!value->isString())
-            return Fail(at, "expected a base64 string");
-        // A character outside Latin-1 becomes '?', which the decoding refuses.
-        const QByteArray::FromBase64Result decoded = QByteArray::fromBase64Encoding(
-            value->toString().toLatin1(),
-            QByteArray::Base64Encoding | QByteArray::AbortOnBase64DecodingErrors);
-        if (!decoded)
-            return Fail(at, "not valid base64");
         const QByteArray& bytes = *decoded;
         if (static_cast<size_t>(bytes.size()) != 4 * count)
             return Fail(at, "decodes to " + std::to_string(bytes.size()) + " bytes, expected " +
@@ -430,7 +473,7 @@ bool ReadHistory(Reader& r, const QJsonObject& histories, const char* key, Error
     const std::string path = Reader::Join("histories", key);
     const std::optional<QJsonObject> object = r.Object(histories, "histories", key);
     if (!object || !r.Int(*object, path, "step", 1, int64_t{1} << 52, h.step) ||
-        !r.Int(*object, path, "count", 0, HistorySlots * h.step, h.count))
+        !r.Int(*object, path, "count", 0, std::min(HistorySlots * h.step, MaxCounter), h.count))
         return false;
     if (!std::has_single_bit(static_cast<uint64_t>(h.step)))
         return r.Fail(path + ".step", "not a power of two");
@@ -560,19 +603,44 @@ bool ReadLearning(Reader& r, const QJsonObject& root, SessionData& data) {
     return true;
 }
 
+// A saturation watch of a run that started after startEpoch, at an epoch no later than epoch.
+bool ReadSaturationWatch(Reader& r, const QJsonObject& o, const std::string& path,
+                         int64_t startEpoch, int64_t epoch, float& lastError,
+                         int64_t& lastFallEpoch, bool& saturated) {
+    if (!r.Float(o, path, "lastError", true, lastError) ||
+        !r.Int(o, path, "lastFallEpoch", startEpoch, epoch, lastFallEpoch) ||
+        !r.Bool(o, path, "saturated", saturated))
+        return false;
+    // 2 is the watch's value before its first checkpoint.
+    if (!(lastError >= 0 && lastError <= 2))
+        return r.Fail(Reader::Join(path, "lastError"), "out of range (0..2)");
+    return true;
+}
+
 // Counters and the order array, a permutation of 0 to its count - 1.
 bool ReadCountersAndOrder(Reader& r, const QJsonObject& root, SessionData& data) {
     KestroState& s = data.state;
     const std::optional<QJsonObject> counters = r.Object(root, "", "counters");
     if (!counters ||
-        !r.Int(*counters, "counters", "presentations", 0, INT64_MAX, s.presentationCount) ||
+        !r.Int(*counters, "counters", "presentations", 0, MaxCounter, s.presentationCount) ||
         !r.Int(*counters, "counters", "lastStatus", 0, s.presentationCount, s.lastStatusCount) ||
-        !r.Int(*counters, "counters", "epochs", 0, INT64_MAX, s.epochCount) ||
+        !r.Int(*counters, "counters", "epochs", 0, MaxCounter, s.epochCount) ||
         !r.Float(*counters, "counters", "classificationError", true, s.classificationError) ||
         !r.Bool(*counters, "counters", "restartPending", s.restartPending))
         return false;
     if (!(s.classificationError >= 0 && s.classificationError <= 1))
         return r.Fail("counters.classificationError", "out of range (0..1)");
+    // Written after Continue From Here until the next run or Steps; older files have none.
+    s.continueStartEpoch.reset();
+    if (counters->contains(QLatin1String("continue"))) {
+        const std::optional<QJsonObject> c = r.Object(*counters, "counters", "continue");
+        int64_t start = 0;
+        if (!c || !r.Int(*c, "counters.continue", "startEpoch", 0, s.epochCount, start) ||
+            !ReadSaturationWatch(r, *c, "counters.continue", start, s.epochCount, s.lastError,
+                                 s.lastFallEpoch, s.saturated))
+            return false;
+        s.continueStartEpoch = start;
+    }
     const std::optional<QJsonArray> order = r.Array(root, "", "order", -MaxPoints);
     if (!order)
         return false;
@@ -613,8 +681,8 @@ bool ReadHistories(Reader& r, const QJsonObject& root, SessionData& data) {
 // One timeline entry's counters, measurements and generator.
 bool ReadTimelineEntry(Reader& r, const QJsonObject& o, const std::string& path,
                        int64_t historyCount, int64_t historyStep, TimelineEntry& e) {
-    if (!r.Int(o, path, "epoch", 0, INT64_MAX, e.epoch) ||
-        !r.Int(o, path, "presentationCount", 0, INT64_MAX, e.presentationCount) ||
+    if (!r.Int(o, path, "epoch", 0, MaxCounter, e.epoch) ||
+        !r.Int(o, path, "presentationCount", 0, MaxCounter, e.presentationCount) ||
         !r.Int(o, path, "historyCount", 0, historyCount, e.historyCount) ||
         !r.Int(o, path, "historyStep", 1, historyStep, e.historyStep) ||
         !r.Float(o, path, "ni", true, e.ni) ||
@@ -656,6 +724,45 @@ bool ReadTimelineEntry(Reader& r, const QJsonObject& o, const std::string& path,
     return true;
 }
 
+// What an entry's run needs to go on (optional: older files have none, and continuing from
+// such an entry starts a new run): its start epoch before the entry's, its saturation watch, and
+// its order array, a permutation of 0 to its count - 1, appended to orders.
+bool ReadTimelineResume(Reader& r, const QJsonObject& o, const std::string& entryPath,
+                        TimelineEntry& e, std::vector<uint16_t>& orders) {
+    e.resumable = false;
+    e.orderCount = 0;
+    e.orderOffset = orders.size();
+    if (!o.contains(QLatin1String("resume")))
+        return true;
+    const std::string path = Reader::Join(entryPath, "resume");
+    const std::optional<QJsonObject> resume = r.Object(o, entryPath, "resume");
+    if (!resume || !r.Int(*resume, path, "startEpoch", 0, e.epoch - 1, e.startEpoch) ||
+        !ReadSaturationWatch(r, *resume, path, e.startEpoch, e.epoch, e.lastError, e.lastFallEpoch,
+                             e.saturated))
+        return false;
+    const std::optional<QByteArray> bytes = r.Base64(*resume, path, "order");
+    if (!bytes)
+        return false;
+    const std::string orderPath = Reader::Join(path, "order");
+    const auto count = static_cast<size_t>(bytes->size()) / 2;
+    if (bytes->size() % 2 != 0 || count > static_cast<size_t>(MaxPoints))
+        return r.Fail(orderPath, "decodes to " + std::to_string(bytes->size()) +
+                                     " bytes, expected at most " + std::to_string(MaxPoints) +
+                                     " 16-bit indices");
+    const auto* raw = reinterpret_cast<const unsigned char*>(bytes->constData());
+    bool seen[MaxPoints] = {};
+    for (size_t k = 0; k < count; ++k) {
+        const auto index = static_cast<uint16_t>(raw[2 * k] | (raw[2 * k + 1] << 8));
+        if (index >= count || seen[index])
+            return r.Fail(orderPath, "the order is not a permutation");
+        seen[index] = true;
+        orders.push_back(index);
+    }
+    e.orderCount = static_cast<int32_t>(count);
+    e.resumable = true;
+    return true;
+}
+
 // The timeline: its step, then at most TimelineCapacity entries by strictly ascending epochs that
 // are multiples of the step and no later than the session's epoch count, each with a network of
 // the session's structure. Optional: files
@@ -689,7 +796,8 @@ bool ReadTimeline(Reader& r, const QJsonObject& root, SessionData& data) {
             return r.Fail(path, "expected an object");
         const QJsonObject o = value.toObject();
         TimelineEntry& e = t.entries[i];
-        if (!ReadTimelineEntry(r, o, path, historyCount, historyStep, e))
+        if (!ReadTimelineEntry(r, o, path, historyCount, historyStep, e) ||
+            !ReadTimelineResume(r, o, path, e, t.orders))
             return false;
         if (e.epoch % t.step != 0)
             return r.Fail(path + ".epoch", "epoch " + std::to_string(e.epoch) +
@@ -709,6 +817,33 @@ bool ReadTimeline(Reader& r, const QJsonObject& root, SessionData& data) {
             !r.Base64Floats(o, path, "previousWeight", weights, v + 2 * neurons + weights))
             return false;
     }
+    return true;
+}
+
+// What Restart puts back besides the network (optional: without it, as in files written before
+// it was kept, Restart leaves the generator and the flags as they are).
+bool ReadRestart(Reader& r, const QJsonObject& root, SessionData& data) {
+    KestroState& s = data.state;
+    s.restartGenerator.reset();
+    s.restartCorrect.clear();
+    if (!root.contains(QLatin1String("restart")))
+        return true;
+    const std::optional<QJsonObject> restart = r.Object(root, "", "restart");
+    uint32_t generator = 0;
+    if (!restart || !r.Int(*restart, "restart", "generator", 0, UINT32_MAX, generator))
+        return false;
+    const std::optional<QJsonArray> correct = r.Array(*restart, "restart", "correct", -MaxPoints);
+    if (!correct)
+        return false;
+    s.restartCorrect.resize(static_cast<size_t>(correct->size()));
+    for (size_t p = 0; p < s.restartCorrect.size(); ++p) {
+        bool flag = false;
+        if (!r.Bool(correct->at(static_cast<qsizetype>(p)), Reader::Index("restart.correct", p),
+                    flag))
+            return false;
+        s.restartCorrect[p] = flag ? 1 : 0;
+    }
+    s.restartGenerator = generator;
     return true;
 }
 
@@ -740,7 +875,7 @@ bool ReadAll(Reader& r, const QJsonObject& root, SessionData& data) {
     return ReadFormat(r, root, data) && ReadStructure(r, root, data) &&
            ReadPointsAndShape(r, root, data) && ReadLearning(r, root, data) &&
            ReadCountersAndOrder(r, root, data) && ReadHistories(r, root, data) &&
-           ReadTimeline(r, root, data) && ReadView(r, root, data);
+           ReadTimeline(r, root, data) && ReadRestart(r, root, data) && ReadView(r, root, data);
 }
 
 }  // namespace
@@ -782,11 +917,26 @@ QJsonObject ControlsObject(const LearnControls& c) {
 }
 
 QJsonObject CountersObject(const KestroState& s) {
-    return {{"presentations", IntValue(s.presentationCount)},
-            {"lastStatus", IntValue(s.lastStatusCount)},
-            {"restartPending", s.restartPending},
-            {"epochs", IntValue(s.epochCount)},
-            {"classificationError", FloatValue(s.classificationError)}};
+    QJsonObject counters{{"presentations", IntValue(s.presentationCount)},
+                         {"lastStatus", IntValue(s.lastStatusCount)},
+                         {"restartPending", s.restartPending},
+                         {"epochs", IntValue(s.epochCount)},
+                         {"classificationError", FloatValue(s.classificationError)}};
+    if (s.continueStartEpoch)
+        counters.insert(QLatin1String("continue"),
+                        QJsonObject{{"startEpoch", IntValue(*s.continueStartEpoch)},
+                                    {"lastError", FloatValue(s.lastError)},
+                                    {"lastFallEpoch", IntValue(s.lastFallEpoch)},
+                                    {"saturated", s.saturated}});
+    return counters;
+}
+
+// The generator's state and the points' correct flags that Restart puts back.
+QJsonObject RestartObject(const KestroState& s) {
+    QJsonArray correct;
+    for (const uint8_t flag : s.restartCorrect)
+        correct.append(flag != 0);
+    return {{"generator", IntValue(*s.restartGenerator)}, {"correct", correct}};
 }
 
 QJsonObject ViewObject(const KestroState& s) {
@@ -825,7 +975,7 @@ std::string SessionJson(const SessionData& data) {
         histories.insert(QLatin1String(SeriesKeys[k]), HistoryObject(s.histories.series[k]));
 
     // QJsonObject orders its keys alphabetically when written; the README lists them so.
-    const QJsonObject root{
+    QJsonObject root{
         {"format", Latin1(SessionFormatName)},
         {"version", SessionFormatVersion},
         {"generator", IntValue(data.generator)},
@@ -848,6 +998,8 @@ std::string SessionJson(const SessionData& data) {
         {"timeline", TimelineObject(data)},
         {"view", ViewObject(s)},
     };
+    if (s.restartGenerator)
+        root.insert(QLatin1String("restart"), RestartObject(s));
     const QByteArray json = QJsonDocument(root).toJson(QJsonDocument::Indented);
     return std::string(json.constData(), static_cast<size_t>(json.size()));
 }

@@ -1,10 +1,12 @@
 // The session file: the whole experiment as versioned JSON. It holds the points with their
-// flags, the verify set, the shape, the generation options, the network with every value and
-// the values Restart puts back, the learning parameters and controls, the learn mode, the draw
-// period, the order array, the counters, the four error histories, the view settings, the
-// generator's state and the timeline. Opening a session and starting a run gives, bit for bit,
-// what starting that run without saving and opening would have given, and picking a kept epoch
-// shows the very network that epoch's checkpoint kept.
+// flags, the verify set, the shape, the generation options, the network with every value, what
+// Restart puts back (the network's values, the generator's state and the points' flags), the
+// learning parameters and controls, the learn mode, the draw period, the order array, the
+// counters (with a pending Continue From Here's run state), the four error histories, the view
+// settings, the generator's state and the timeline with what each entry's run needs to go on.
+// Opening a session and starting a run gives, bit for bit, what starting that run without saving
+// and opening would have given, and picking a kept epoch shows the very network that epoch's
+// checkpoint kept.
 #pragma once
 
 #include <cstddef>
@@ -31,8 +33,8 @@ constexpr int64_t MaxSessionFileSize = int64_t{64} << 20;
 // stopRequested are not among them), the engine's network and the generator's state. Large:
 // allocate it.
 struct SessionData {
-    // Its timeline holds the entries and the step, but no values: no entry is shown and the
-    // networks are in timelineValues.
+    // Its timeline holds the entries, their order arrays and the step, but no values: no entry
+    // is shown and the networks are in timelineValues.
     KestroState state;
     NetworkValues network;
     uint32_t generator = 0;
@@ -57,10 +59,13 @@ std::string SessionJson(const SessionData& data);
 
 // Reads a session's JSON text into data. False, with a message that names the problem, for
 // text that is not JSON or is cut short, another format or version, a structure that is not
-// offered or that the network's values do not fit, a missing key, a value out of range, and a
-// timeline that could not have been kept (its step not a power of two, too many entries, epochs
-// not ascending or off the step, counters out of range, networks that do not fit); data is then
-// partly written. A file without a timeline (written before it was saved) gives an empty one.
+// offered or that the network's values do not fit, a missing key, a value out of range (counters
+// above 2^53 included, which a run could push past their 64 bits), and a timeline that could not
+// have been kept (its step not a power of two, too many entries, epochs not ascending or off the
+// step, counters out of range, networks that do not fit, orders that are not permutations); data
+// is then partly written. Keys added since the first files are optional: a file without a
+// timeline gives an empty one, entries without their run state continue as a new run, and
+// without the restart key Restart leaves the generator and the flags as they are.
 [[nodiscard]] bool ParseSession(std::string_view bytes, SessionData& data, std::string& message);
 
 // --- On the state and the engine ---

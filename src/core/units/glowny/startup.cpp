@@ -65,8 +65,8 @@ void ChangeStructure(KestroState& state, int32_t index) {
     state.lastStep.reset();
     ComboStructureChange(index);
     state.structureIndex = index;
-    state.restartNetwork = TakeNetworkValues();
-    state.restartPending = false;
+    state.continueStartEpoch.reset();
+    KeepRestartStart(state);
 }
 
 bool StartUp(KestroState& state, TrainingHost& host, int32_t shapeId) {

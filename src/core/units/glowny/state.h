@@ -94,12 +94,20 @@ struct KestroState {
     bool liveAnswer = false;
 
     // --- restart ---
-    // The network's values right after the latest Reset Network or structure choice: what
-    // Restart puts back.
+    // What Restart puts back, as it was right after the latest Reset Network or structure
+    // choice: the network's values, the random generator's state and the points' correct flags
+    // (one per point). The generator is unknown, and the flags empty, in a state opened from a
+    // session file written before they were kept.
     NetworkValues restartNetwork;
+    std::optional<uint32_t> restartGenerator;
+    std::vector<uint8_t> restartCorrect;
     // A Restart or Continue From Here since the latest run: the next run starts without its
     // Reset.
     bool restartPending = false;
+    // Continue From Here since the latest run or Steps: the next run or sequence of Steps goes on
+    // with the continued run, whose first epoch followed this epochCount, with the order array
+    // and saturation watch as they are, instead of starting afresh.
+    std::optional<int64_t> continueStartEpoch;
 };
 
 }  // namespace kestro

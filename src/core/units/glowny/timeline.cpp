@@ -16,22 +16,32 @@ void ClearTimeline(Timeline& timeline) {
     timeline.entries.clear();
     timeline.values.clear();
     timeline.entrySize = 0;
+    timeline.orders.clear();
     timeline.step = 1;
     timeline.now.clear();
 }
 
 namespace {
 
-// Doubles the step and keeps the entries whose epochs are multiples of it, in place.
+// Doubles the step and keeps the entries whose epochs are multiples of it, in place. Every kept
+// entry's network and order array move down (or stay), so no source is overwritten before it
+// is read.
 void ThinTimeline(Timeline& timeline) {
     timeline.step *= 2;
     const auto size = static_cast<size_t>(timeline.entrySize);
     size_t kept = 0;
+    size_t orderEnd = 0;
     for (size_t i = 0; i < timeline.entries.size(); ++i) {
-        if (timeline.entries[i].epoch % timeline.step != 0)
+        TimelineEntry& entry = timeline.entries[i];
+        if (entry.epoch % timeline.step != 0)
             continue;
+        const auto orderCount = static_cast<size_t>(entry.orderCount);
+        std::memmove(timeline.orders.data() + orderEnd, timeline.orders.data() + entry.orderOffset,
+                     orderCount * sizeof(uint16_t));
+        entry.orderOffset = orderEnd;
+        orderEnd += orderCount;
         if (kept != i) {
-            timeline.entries[kept] = timeline.entries[i];
+            timeline.entries[kept] = entry;
             std::memcpy(timeline.values.data() + kept * size, timeline.values.data() + i * size,
                         size * sizeof(float));
         }
@@ -39,11 +49,13 @@ void ThinTimeline(Timeline& timeline) {
     }
     timeline.entries.resize(kept);
     timeline.values.resize(kept * size);
+    timeline.orders.resize(orderEnd);
 }
 
 }  // namespace
 
-float* KeepInTimeline(Timeline& timeline, const TimelineEntry& entry, int32_t entrySize) {
+float* KeepInTimeline(Timeline& timeline, const TimelineEntry& entry, int32_t entrySize,
+                      std::span<const int32_t> order) {
     KESTRO_ASSERT(timeline.entries.empty() || timeline.entrySize == entrySize);
     KESTRO_ASSERT(timeline.entries.empty() || timeline.entries.back().epoch < entry.epoch);
     if (entry.epoch % timeline.step != 0)
@@ -59,15 +71,24 @@ float* KeepInTimeline(Timeline& timeline, const TimelineEntry& entry, int32_t en
         timeline.entries.reserve(static_cast<size_t>(TimelineCapacity));
         timeline.values.reserve(static_cast<size_t>(TimelineCapacity) *
                                 static_cast<size_t>(entrySize));
+        timeline.orders.reserve(static_cast<size_t>(TimelineCapacity) * order.size());
     }
     timeline.entries.push_back(entry);
+    TimelineEntry& kept = timeline.entries.back();
+    kept.orderCount = static_cast<int32_t>(order.size());
+    kept.orderOffset = timeline.orders.size();
+    for (const int32_t index : order) {
+        KESTRO_ASSERT(index >= 0 && index < MaxPoints);
+        timeline.orders.push_back(static_cast<uint16_t>(index));
+    }
     timeline.values.resize(timeline.values.size() + static_cast<size_t>(entrySize));
     return timeline.values.data() + timeline.values.size() - static_cast<size_t>(entrySize);
 }
 
 size_t TimelineBytes(const Timeline& timeline) {
     return timeline.entries.capacity() * sizeof(TimelineEntry) +
-           (timeline.values.capacity() + timeline.now.capacity()) * sizeof(float);
+           (timeline.values.capacity() + timeline.now.capacity()) * sizeof(float) +
+           timeline.orders.capacity() * sizeof(uint16_t);
 }
 
 int32_t FindTimelineEpoch(const Timeline& timeline, int64_t epoch) {
@@ -131,6 +152,7 @@ void ContinueFromHere(KestroState& state) {
     timeline.now.clear();
     timeline.entries.resize(static_cast<size_t>(i) + 1);
     timeline.values.resize(timeline.entries.size() * static_cast<size_t>(timeline.entrySize));
+    timeline.orders.resize(entry.orderOffset + static_cast<size_t>(entry.orderCount));
 
     state.epochCount = entry.epoch;
     state.presentationCount = entry.presentationCount;
@@ -148,7 +170,19 @@ void ContinueFromHere(KestroState& state) {
     MarkAnswers(state.pointSet.points, state.pointSet.count);
     if (state.controls.verify)
         MarkAnswers(state.verifySet.points, VerifySetSize);
+    // The run goes on from its checkpoint: its order array, its saturation watch and its start.
     state.saturated = false;
+    state.continueStartEpoch.reset();
+    if (entry.resumable) {
+        const uint16_t* order = timeline.Order(i);
+        for (int32_t k = 0; k < entry.orderCount; ++k)
+            state.orderArray[k] = order[k];
+        state.orderCount = entry.orderCount;
+        state.lastError = entry.lastError;
+        state.lastFallEpoch = entry.lastFallEpoch;
+        state.saturated = entry.saturated;
+        state.continueStartEpoch = entry.startEpoch;
+    }
     state.stepping = {};
     state.lastStep.reset();
     state.restartPending = true;

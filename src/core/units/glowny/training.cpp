@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <charconv>
 #include <cmath>
+#include <span>
 #include <tuple>
 #include <utility>
 #include <vector>
@@ -123,8 +124,9 @@ void UpdateSaturation(KestroState& state) {
                       WrongPointsSaturated(state.pointSet);
 }
 
-// Keeps the checkpoint's network and values in the timeline.
-void KeepCheckpoint(KestroState& state, const CheckpointValues& values) {
+// Keeps the checkpoint's network and values in the timeline, with what its run (which started
+// after startEpoch) needs to go on from there.
+void KeepCheckpoint(KestroState& state, const CheckpointValues& values, int64_t startEpoch) {
     TimelineEntry entry;
     entry.epoch = values.epoch;
     entry.presentationCount = state.presentationCount;
@@ -136,14 +138,20 @@ void KeepCheckpoint(KestroState& state, const CheckpointValues& values) {
     entry.verifyError = values.verifyError;
     entry.classErrors = state.classErrors;
     entry.generator = RandomSeed();
-    if (float* network = KeepInTimeline(state.timeline, entry, ParameterCount()))
+    entry.resumable = true;
+    entry.startEpoch = startEpoch;
+    entry.lastError = state.lastError;
+    entry.lastFallEpoch = state.lastFallEpoch;
+    entry.saturated = state.saturated;
+    const std::span<const int32_t> order(state.orderArray, static_cast<size_t>(state.orderCount));
+    if (float* network = KeepInTimeline(state.timeline, entry, ParameterCount(), order))
         CopyParameters(network);
 }
 
 // Evaluates every point and (with Verify) every verify point at once, updates their correct
-// flags, appends the values step times to each history, in the order ni, error, mean squared
-// error, verify error, and keeps the network in the timeline.
-CheckpointValues RunCheckpoint(KestroState& state, CheckpointScratch& scratch) {
+// flags, appends the values step times to each history (ni, error, mean squared error, verify
+// error), and keeps the network in the timeline with its run's start epoch.
+CheckpointValues RunCheckpoint(KestroState& state, CheckpointScratch& scratch, int64_t startEpoch) {
     CheckpointValues values;
     values.epoch = state.epochCount;
     const int32_t n = state.pointSet.count;
@@ -179,13 +187,11 @@ CheckpointValues RunCheckpoint(KestroState& state, CheckpointScratch& scratch) {
     // step copies keep every series at one value per epoch
     ErrorHistory* series = state.histories.series;
     const int64_t copies = series[ErrorSeries].step;
-    for (int64_t k = 0; k < copies; ++k) {
-        AppendHistory(series[NiSeries], values.ni);
-        AppendHistory(series[ErrorSeries], values.classificationError);
-        AppendHistory(series[MseSeries], values.meanSquaredError);
-        AppendHistory(series[VerifySeries], values.verifyError);
-    }
-    KeepCheckpoint(state, values);
+    AppendHistoryCopies(series[NiSeries], values.ni, copies);
+    AppendHistoryCopies(series[ErrorSeries], values.classificationError, copies);
+    AppendHistoryCopies(series[MseSeries], values.meanSquaredError, copies);
+    AppendHistoryCopies(series[VerifySeries], values.verifyError, copies);
+    KeepCheckpoint(state, values, startEpoch);
     return values;
 }
 
@@ -243,6 +249,7 @@ void ResetCounters(KestroState& state) {
     ClearTimeline(state.timeline);
     state.stepping = {};
     state.lastStep.reset();
+    state.continueStartEpoch.reset();
 }
 
 // What Reset Network and Restart share after the weights: views and status.
@@ -258,11 +265,20 @@ void RefreshAfterReset(KestroState& state, TrainingHost& host) {
 
 }  // namespace
 
+void KeepRestartStart(KestroState& state) {
+    state.restartNetwork = TakeNetworkValues();
+    state.restartGenerator = RandomSeed();
+    const PointSet& set = state.pointSet;
+    state.restartCorrect.resize(static_cast<size_t>(set.count));
+    for (int32_t p = 0; p < set.count; ++p)
+        state.restartCorrect[static_cast<size_t>(p)] = set.points[p].correct ? 1 : 0;
+    state.restartPending = false;
+}
+
 void ResetNetwork(KestroState& state, TrainingHost& host) {
     ResetCounters(state);
     RandomizeWeights(0.1f, 0.5f);
-    state.restartNetwork = TakeNetworkValues();
-    state.restartPending = false;
+    KeepRestartStart(state);
     RefreshAfterReset(state, host);
 }
 
@@ -273,6 +289,14 @@ void RestartNetwork(KestroState& state, TrainingHost& host) {
         KESTRO_ASSERT(state.restartNetwork.layerSizes[static_cast<size_t>(l)] == LayerSize(l));
     ResetCounters(state);
     PutNetworkValues(state.restartNetwork);
+    // The generator and the flags steer the orders and the premphase pass: with them as at the
+    // start, the next run repeats the first one.
+    if (state.restartGenerator)
+        SetRandomSeed(*state.restartGenerator);
+    PointSet& set = state.pointSet;
+    if (state.restartCorrect.size() == static_cast<size_t>(set.count))
+        for (int32_t p = 0; p < set.count; ++p)
+            set.points[p].correct = state.restartCorrect[static_cast<size_t>(p)] != 0;
     state.restartPending = true;
     RefreshAfterReset(state, host);
 }
@@ -418,6 +442,19 @@ void StartOrder(KestroState& state) {
     state.orderCount = state.pointSet.count;
 }
 
+// The start of a run or of a sequence of Steps: after Continue From Here it goes on with the
+// continued run (its order and saturation watch as they are), otherwise with the identity order
+// and a new watch. Returns the epochCount its first epoch follows.
+int64_t StartOrContinue(KestroState& state) {
+    if (const std::optional<int64_t> start = state.continueStartEpoch) {
+        state.continueStartEpoch.reset();
+        return *start;
+    }
+    StartOrder(state);
+    StartSaturationWatch(state);
+    return state.epochCount;
+}
+
 // What one run keeps from its start to its end.
 struct Run {
     int64_t start = 0;       // NowMs at the start
@@ -456,10 +493,8 @@ void StartRun(KestroState& state, TrainingHost& host, Run& run) {
     state.restartPending = false;
     host.SetRunControls(true);
     host.ClearErrorGraph();
-    StartOrder(state);
-    run.startEpoch = state.epochCount;
+    run.startEpoch = StartOrContinue(state);
     run.startCount = state.presentationCount;
-    StartSaturationWatch(state);
     state.lastStatusCount = run.startCount;
 }
 
@@ -527,7 +562,7 @@ void FramesIfDue(KestroState& state, TrainingHost& host, Run& run);
 void CheckpointIfDue(KestroState& state, TrainingHost& host, Run& run) {
     if (!CheckpointDue(state.epochCount, run.startEpoch, state.histories.series[ErrorSeries].step))
         return;
-    host.CheckpointDone(RunCheckpoint(state, run.scratch));
+    host.CheckpointDone(RunCheckpoint(state, run.scratch, run.startEpoch));
     FramesIfDue(state, host, run);
 }
 
@@ -656,7 +691,7 @@ void EndStepEpoch(KestroState& state, TrainingHost& host) {
     if (!CheckpointDue(state.epochCount, s.startEpoch, state.histories.series[ErrorSeries].step))
         return;
     CheckpointScratch scratch;
-    host.CheckpointDone(RunCheckpoint(state, scratch));
+    host.CheckpointDone(RunCheckpoint(state, scratch, s.startEpoch));
 }
 
 // The point the next Step presents: the sequence and its epoch begun as a run begins them. An
@@ -667,9 +702,7 @@ int32_t NextStep(KestroState& state, TrainingHost& host, bool& premphase) {
     if (!s.active) {
         s = {};
         s.active = true;
-        s.startEpoch = state.epochCount;
-        StartOrder(state);
-        StartSaturationWatch(state);
+        s.startEpoch = StartOrContinue(state);
     }
     for (;;) {
         if (!s.inEpoch) {

@@ -86,15 +86,23 @@ std::optional<PresentationRecord> Step(KestroState& state, TrainingHost& host);
 void RequestStop(KestroState& state);
 
 // actionResetExecute: counters to 0, ni from its scroll bar, histories emptied, new random
-// weights (biases +-0.1, weights +-0.5), views blackened, status refreshed. Within a run the
-// error is 0 and the points are drawn alone; otherwise RefreshAfterNetworkChange (AfterEdit)
-// follows.
+// weights (biases +-0.1, weights +-0.5), what Restart puts back kept, views blackened, status
+// refreshed. Within a run the error is 0 and the points are drawn alone; otherwise
+// RefreshAfterNetworkChange (AfterEdit) follows.
 void ResetNetwork(KestroState& state, TrainingHost& host);
 
-// Restart: the network back to its values right after the latest Reset Network or structure
-// choice (state.restartNetwork), and the counters, ni and histories back to their start as
-// Reset Network returns them; draws no random number. Views and status as after a Reset.
-// Requires values of the current structure (an assertion).
+// Keeps what Restart puts back: the engine's network, the generator's state and the points'
+// correct flags, as they are now (right after a Reset Network or a structure choice).
+void KeepRestartStart(KestroState& state);
+
+// Restart: everything the latest Reset Network or structure choice started from, back: the
+// network's values (state.restartNetwork), the random generator's state and the points' correct
+// flags as they were right after it (each only when known: a session file written before they
+// were kept leaves the generator where it is, and flags kept for another point count leave the
+// flags), and the counters, ni (from its scroll bar) and histories as Reset Network returns
+// them. The other learning values follow their controls as always, so with nothing changed the
+// next Learn repeats the first run bit for bit, and a changed control is the only difference.
+// Views and status as after a Reset. Requires values of the current structure (an assertion).
 void RestartNetwork(KestroState& state, TrainingHost& host);
 
 // Every value of the engine's network.
