@@ -143,6 +143,8 @@ TEST(Session, RoundTripsTheStateTheNetworkAndTheGenerator) {
     state->orderArray[2] = 1;
     state->rasterMode = RasterMode::Areas;
     state->showNi = true;
+    state->liveAnswer = true;
+    state->pace = 10;
     const std::string bytes = SessionBytes(*state);
     const std::vector<uint32_t> network = NetworkBits();
     const uint32_t generator = RandomSeed();
@@ -156,6 +158,8 @@ TEST(Session, RoundTripsTheStateTheNetworkAndTheGenerator) {
     EXPECT_EQ(NetworkBits(), network);
     EXPECT_EQ(RandomSeed(), generator);
     EXPECT_EQ(opened->editState.brushRadius, 0.5f);  // not part of a session
+    EXPECT_TRUE(opened->liveAnswer);
+    EXPECT_EQ(opened->pace, 10);
     EXPECT_EQ(SessionBytes(*opened), bytes);
     EXPECT_EQ(std::bit_cast<uint32_t>(NeuronBias(5)), std::bit_cast<uint32_t>(-0.0f));
     EXPECT_EQ(opened->pointSet.count, 150);
@@ -193,6 +197,7 @@ TEST(Session, RefusedFilesChangeNothing) {
         {Replaced(good, "\"learnMode\": 14", "\"learnMode\": 7"), "not one of the learn modes"},
         {Replaced(good, "\"step\": 1", "\"step\": 3"), "not a power of two"},
         {Replaced(good, "\"drawPeriod\"", "\"drawSpeed\""), "drawPeriod: missing"},
+        {Replaced(good, "\"pace\": 0", "\"pace\": 7"), "pace: not one of the paces"},
         // The next epoch would overflow the counter.
         {Replaced(good, "\"epochs\": 5", "\"epochs\": 9223372036854775807"),
          "counters.epochs: 9223372036854775807 is out of range (0..9007199254740992)"},

@@ -600,6 +600,17 @@ bool ReadLearning(Reader& r, const QJsonObject& root, SessionData& data) {
         periodOffered = periodOffered || item.period == s.drawPeriod;
     if (!periodOffered)
         return r.Fail("drawPeriod", "not one of the draw speeds");
+    // Written since a run could be paced; older files run at full speed.
+    s.pace = 0;
+    if (root.contains(QLatin1String("pace"))) {
+        if (!r.Int(root, "", "pace", 0, INT32_MAX, s.pace))
+            return false;
+        bool paceOffered = false;
+        for (const PaceItem& item : PaceItems)
+            paceOffered = paceOffered || item.epochsPerSecond == s.pace;
+        if (!paceOffered)
+            return r.Fail("pace", "not one of the paces");
+    }
     return true;
 }
 
@@ -868,6 +879,11 @@ bool ReadView(Reader& r, const QJsonObject& root, SessionData& data) {
     if (view->contains(QLatin1String("wrongOnly")) &&
         !r.Bool(*view, "view", "wrongOnly", s.showWrongOnly))
         return false;
+    // Written since the picture could follow every change; older files show the points alone.
+    s.liveAnswer = false;
+    if (view->contains(QLatin1String("liveAnswer")) &&
+        !r.Bool(*view, "view", "liveAnswer", s.liveAnswer))
+        return false;
     return true;
 }
 
@@ -950,7 +966,8 @@ QJsonObject ViewObject(const KestroState& s) {
             {"neuron", IntValue(s.viewNeuron)},
             {"weightColors", s.showWeightColors},
             {"firstLayerLines", s.showFirstLayerLines},
-            {"wrongOnly", s.showWrongOnly}};
+            {"wrongOnly", s.showWrongOnly},
+            {"liveAnswer", s.liveAnswer}};
 }
 
 QString Latin1(std::string_view text) {
@@ -992,6 +1009,7 @@ std::string SessionJson(const SessionData& data) {
         {"controls", ControlsObject(s.controls)},
         {"learnMode", IntValue(s.learnMode)},
         {"drawPeriod", IntValue(s.drawPeriod)},
+        {"pace", IntValue(s.pace)},
         {"counters", CountersObject(s)},
         {"order", order},
         {"histories", histories},
