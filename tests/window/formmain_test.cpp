@@ -994,6 +994,17 @@ class FormMainTest : public QObject {
         QTest::keyClick(form.comboStructure, Qt::Key_F1);
         QCOMPARE(opened.size(), 1);
         QVERIFY(opened[0].endsWith(QStringLiteral("help/index.html")));
+        // No viewer could open it: a message says where the page is; nothing else is told.
+        QStringList told;
+        form.tellUser = [&](bool, const QString&, const QString& text) { told << text; };
+        SetShellOpenHook([](const QString&) { return false; });
+        QTest::keyClick(form.comboStructure, Qt::Key_F1);
+        QCOMPARE(told.size(), 1);
+        QVERIFY(told[0].endsWith(QDir::toNativeSeparators(page.fileName())));
+        SetShellOpenHook([&](const QString& t) {
+            opened << t;
+            return true;
+        });
         for (ActionId id : {ActionId::actionHelpOnline, ActionId::actionHelpVersion,
                             ActionId::actionHelpSupport, ActionId::actionHelpWeb})
             form.Action(id)->trigger();
