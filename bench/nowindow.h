@@ -15,14 +15,7 @@ namespace kestro::bench {
 
 inline const char* const Structures[] = {"2:10:2", "2:100:2", "2:5:5:5:2"};
 
-// No window: nothing is drawn, no events arrive, the clock stands still.
-class NoWindow : public TrainingHost {
-  public:
-    int64_t NowMs() override { return 0; }
-    void DispatchEvents() override {}
-    void DrawSignalView(RasterMode, int32_t, bool) override {}
-    void RefreshStatus(int64_t, int64_t) override {}
-};
+using NoWindow = NoWindowHost;
 
 // The window's start-up state (seed 1) with 2000 points and the given structure; null when the
 // start-up fails.

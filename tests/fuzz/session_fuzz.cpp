@@ -39,15 +39,6 @@ void CheckNetwork(const NetworkValues& n, const std::vector<int32_t>& sizes) {
     Check(n.weight.size() == weights && n.previousWeight.size() == weights);
 }
 
-// No window: nothing to draw or show.
-class NoWindow : public TrainingHost {
-  public:
-    int64_t NowMs() override { return 0; }
-    void DispatchEvents() override {}
-    void DrawSignalView(RasterMode, int32_t, bool) override {}
-    void RefreshStatus(int64_t, int64_t) override {}
-};
-
 // Opens the session and trains on from it as a user would: a Step, a run of one epoch (learn
 // mode -1), Continue From Here from the latest kept epoch with a Step and a run, and Restart
 // with a Step and a run. An assertion (which throws) or a sanitizer's report is a fault.
@@ -56,7 +47,7 @@ void TrainOn(const SessionData& session) {
     *state = KestroState{};
     ApplySession(session, *state);
     state->learnMode = -1;
-    NoWindow host;
+    NoWindowHost host;
     const auto stepAndRun = [&] {
         Step(*state, host);
         Learn(*state, host);

@@ -27,13 +27,24 @@ std::string UnspellableFileName(const std::filesystem::path& path) {
            "\" is not valid in the system's encoding";
 }
 
+namespace {
+
+// The path as Qt spells it in name; false, with result failed and saying why, when the system's
+// encoding cannot spell it.
+bool SpelledForQt(const std::filesystem::path& path, QString& name, FileResult& result) {
+    if (QtFileName(path, name))
+        return true;
+    result.status = FileStatus::Failed;
+    result.message = UnspellableFileName(path);
+    return false;
+}
+
+}  // namespace
+
 FileResult FileToRead(const std::filesystem::path& path, QString& name) {
     FileResult result;
-    if (!QtFileName(path, name)) {
-        result.status = FileStatus::Failed;
-        result.message = UnspellableFileName(path);
+    if (!SpelledForQt(path, name, result))
         return result;
-    }
     // Only an existing regular file is read: a missing file, a directory or a device (which may
     // never end) is left alone without a message.
     if (!QFileInfo(name).isFile())
@@ -91,11 +102,8 @@ FileResult ReadFileBytes(const std::filesystem::path& path, int64_t maxBytes, st
 FileResult CheckFileWritable(const std::filesystem::path& path) {
     FileResult result;
     QString name;
-    if (!QtFileName(path, name)) {
-        result.status = FileStatus::Failed;
-        result.message = UnspellableFileName(path);
+    if (!SpelledForQt(path, name, result))
         return result;
-    }
     QFile file(name);
     const bool existed = file.exists();
     // Append keeps an existing file as it is; NewOnly creates only what is then removed.
@@ -116,11 +124,8 @@ FileResult WriteFileBytes(const std::filesystem::path& path, std::string_view by
                           std::string_view what) {
     FileResult result;
     QString name;
-    if (!QtFileName(path, name)) {
-        result.status = FileStatus::Failed;
-        result.message = UnspellableFileName(path);
+    if (!SpelledForQt(path, name, result))
         return result;
-    }
     // Written to a temporary file and renamed over the old one, so a failed write keeps it.
     QSaveFile file(name);
     file.setDirectWriteFallback(true);

@@ -69,6 +69,15 @@ class TrainingHost {
     virtual void WaitUntil(int64_t /*ms*/) {}
 };
 
+// A host without a window: nothing is drawn, no events arrive, the clock stands still.
+class NoWindowHost : public TrainingHost {
+  public:
+    int64_t NowMs() override { return 0; }
+    void DispatchEvents() override {}
+    void DrawSignalView(RasterMode, int32_t, bool) override {}
+    void RefreshStatus(int64_t, int64_t) override {}
+};
+
 // actionNauczExecute: runs one training run until its learn mode or stopRequested ends it.
 // Does nothing at all when the point set is empty.
 void Learn(KestroState& state, TrainingHost& host);
