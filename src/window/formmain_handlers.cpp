@@ -417,8 +417,7 @@ void TFormMain::comboDrawSpeedChange(int index) {
 }
 
 void TFormMain::comboPaceChange(int index) {
-    if (index >= 0 && index < static_cast<int>(PaceItems.size()))
-        state_->pace = PaceItems[static_cast<size_t>(index)].epochsPerSecond;
+    ComboPaceChange(state_->pace, index);
 }
 
 void TFormMain::UpdateStatus(int64_t totalMs, int64_t intervalMs) {

@@ -89,6 +89,11 @@ void ComboDrawSpeedChange(int32_t& drawPeriod, int index) {
         drawPeriod = DrawSpeedItems[index].period;
 }
 
+void ComboPaceChange(int32_t& pace, int index) {
+    if (index >= 0 && index < static_cast<int>(PaceItems.size()))
+        pace = PaceItems[static_cast<size_t>(index)].epochsPerSecond;
+}
+
 int FindStructure(std::string_view text) {
     for (size_t k = 0; k < StructureTexts.size(); ++k)
         if (StructureTexts[k] == text)

@@ -192,6 +192,9 @@ constexpr std::array<PaceItem, 5> PaceItems{{
 }};
 static_assert(PaceItems.size() == 5);
 
+// The pace list's change: the pace of the item at index; any other index leaves it unchanged.
+void ComboPaceChange(int32_t& pace, int index);
+
 // --- Network structures ---
 
 // comboStructure's texts in list order.

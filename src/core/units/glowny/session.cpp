@@ -577,7 +577,14 @@ bool ReadPointsAndShape(Reader& r, const QJsonObject& root, SessionData& data) {
     return true;
 }
 
-// Learning parameters, controls, learn mode, draw period.
+// Whether one of a list's items holds the value in the field.
+template <typename Items, typename Item>
+bool Offered(const Items& items, int32_t Item::*field, int32_t value) {
+    return std::any_of(items.begin(), items.end(),
+                       [&](const Item& item) { return item.*field == value; });
+}
+
+// Learning parameters, controls, learn mode, draw period, pace.
 bool ReadLearning(Reader& r, const QJsonObject& root, SessionData& data) {
     KestroState& s = data.state;
     const std::optional<QJsonObject> learn = r.Object(root, "", "learn");
@@ -590,25 +597,16 @@ bool ReadLearning(Reader& r, const QJsonObject& root, SessionData& data) {
         !r.Int(root, "", "learnMode", INT32_MIN, INT32_MAX, s.learnMode) ||
         !r.Int(root, "", "drawPeriod", 0, INT32_MAX, s.drawPeriod))
         return false;
-    bool modeOffered = false;
-    for (const LearnModeItem& item : LearnModeItems)
-        modeOffered = modeOffered || item.tag == s.learnMode;
-    if (!modeOffered)
+    if (!Offered(LearnModeItems, &LearnModeItem::tag, s.learnMode))
         return r.Fail("learnMode", "not one of the learn modes");
-    bool periodOffered = false;
-    for (const DrawSpeedItem& item : DrawSpeedItems)
-        periodOffered = periodOffered || item.period == s.drawPeriod;
-    if (!periodOffered)
+    if (!Offered(DrawSpeedItems, &DrawSpeedItem::period, s.drawPeriod))
         return r.Fail("drawPeriod", "not one of the draw speeds");
     // Written since a run could be paced; older files run at full speed.
     s.pace = 0;
     if (root.contains(QLatin1String("pace"))) {
         if (!r.Int(root, "", "pace", 0, INT32_MAX, s.pace))
             return false;
-        bool paceOffered = false;
-        for (const PaceItem& item : PaceItems)
-            paceOffered = paceOffered || item.epochsPerSecond == s.pace;
-        if (!paceOffered)
+        if (!Offered(PaceItems, &PaceItem::epochsPerSecond, s.pace))
             return r.Fail("pace", "not one of the paces");
     }
     return true;

@@ -555,17 +555,6 @@ void PresentEpoch(KestroState& state) {
     EndEpoch(state, n);
 }
 
-void FramesIfDue(KestroState& state, TrainingHost& host, Run& run);
-
-// A checkpoint when one is due, with a coarse frame and a status refresh when their periods
-// have passed.
-void CheckpointIfDue(KestroState& state, TrainingHost& host, Run& run) {
-    if (!CheckpointDue(state.epochCount, run.startEpoch, state.histories.series[ErrorSeries].step))
-        return;
-    host.CheckpointDone(RunCheckpoint(state, run.scratch, run.startEpoch));
-    FramesIfDue(state, host, run);
-}
-
 // A coarse frame and a status refresh when their periods have passed.
 void FramesIfDue(KestroState& state, TrainingHost& host, Run& run) {
     const int64_t t = host.NowMs();
@@ -579,6 +568,15 @@ void FramesIfDue(KestroState& state, TrainingHost& host, Run& run) {
         run.lastStatus = t;
         run.nextStatus = NextDeadline(run.nextStatus, StatusPeriodMs, t);
     }
+}
+
+// A checkpoint when one is due, with a coarse frame and a status refresh when their periods
+// have passed.
+void CheckpointIfDue(KestroState& state, TrainingHost& host, Run& run) {
+    if (!CheckpointDue(state.epochCount, run.startEpoch, state.histories.series[ErrorSeries].step))
+        return;
+    host.CheckpointDone(RunCheckpoint(state, run.scratch, run.startEpoch));
+    FramesIfDue(state, host, run);
 }
 
 // At a pace of p epochs per second the k-th epoch since the pace was set ends no earlier than
@@ -866,9 +864,9 @@ StatusTexts MakeStatusTexts(const KestroState& state, int64_t totalMs, int64_t i
         texts.detail = StepText(*state.lastStep);
     }
     if (state.saturated)
-        texts.hint =
-            "No progress for 1000 epochs: the wrongly answered points no longer move the "
-            "weights. Reset Network (F5) or a lower ni may help.";
+        texts.hint = "No progress for " + std::to_string(SaturationEpochs) +
+                     " epochs: the wrongly answered points no longer move the weights. Reset "
+                     "Network (F5) or a lower ni may help.";
     return texts;
 }
 
